@@ -1,0 +1,23 @@
+/* resource.h - identifiers shared by the menu and dialog templates and the code.
+ *
+ * The menu "KORVITANMenu" and the dialogs "DlgSMap" and "AboutBox" use these
+ * numbers; every backend (Win32 resources, GTK menus, the command line) takes
+ * them from here so a command means the same thing everywhere. Plain #defines
+ * so the resource compiler can read this file too.
+ */
+#ifndef KORVITAN_RESOURCE_H
+#define KORVITAN_RESOURCE_H
+
+#define IDM_ABOUT 100
+#define IDM_OPENPAK 101
+#define IDM_OPENBSP 102
+#define IDM_EXIT 103
+#define IDC_MAPLIST 104 /* list box of "DlgSMap"; not a menu command */
+#define IDM_VIEW_XY 105
+#define IDM_VIEW_XZ 106
+#define IDM_VIEW_YZ 107
+#define IDM_VIEW_3DX 108
+#define IDM_VIEW_3DY 109
+#define IDM_VIEW_3DZ 110
+
+#endif

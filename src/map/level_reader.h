@@ -1,0 +1,37 @@
+// level_reader.h - reads one level (header, vertex table, edge table).
+#ifndef KORVITAN_MAP_LEVEL_READER_H
+#define KORVITAN_MAP_LEVEL_READER_H
+
+#include <cstdint>
+
+struct PlatWindow;
+
+// Loads the standalone level file named by fileName into the model. Every
+// failure is reported to the user in a message box owned by window. Returns
+// 1 when a level was loaded, 0 otherwise; callers need not look: the reader
+// reports and cleans up by itself.
+int32_t LoadBspFile(PlatWindow *window);
+
+// Reads the level that starts at file position base of MapData.file, sets
+// the title to "KORVITAN - displayName" and asks for a repaint. The model
+// must hold an open file and no tables. On every return the file is closed.
+int32_t ReadLevelAt(PlatWindow *window, int32_t base, const char *displayName);
+
+// The version field of the last level header read.
+int32_t LastLevelVersion(void);
+
+// Sets the window title to "KORVITAN - displayName", shortened (never
+// overflowed) when the name is longer than any path the host can open.
+void SetLevelTitle(PlatWindow *window, const char *displayName);
+
+// Whether length bytes at position lie inside the open file. A length of 0
+// always does, wherever it points.
+int RegionInsideFile(int64_t position, uint32_t length);
+// Seeks to position and reads exactly length bytes; 0 on any shortfall.
+int ReadRegion(int64_t position, void *buffer, uint32_t length);
+// Releases the whole model, then shows text with the caption "Error". The
+// model is released first so that nothing half-read can be painted while
+// the message is up.
+void FailLoad(PlatWindow *window, const char *text);
+
+#endif

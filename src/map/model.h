@@ -1,0 +1,60 @@
+// model.h - the one loaded level and its bounds.
+//
+// The program holds at most one level at a time, as plain global state owned
+// by its single thread. The readers fill the model, the views only read it,
+// and the shell empties it before every open-file choice and at exit.
+#ifndef KORVITAN_MAP_MODEL_H
+#define KORVITAN_MAP_MODEL_H
+
+#include <cstdint>
+
+#include "map/records.h"
+
+struct PlatFile;
+
+// The loaded level. The tables are heap blocks of exactly the lengths the
+// level header gives; the counts are those lengths divided by the record
+// size, remainder dropped.
+struct MapModel {
+    PlatFile *file;        // open only while a load runs
+    DirEntry *dirList;     // directory of the last archive opened, or null
+    int32_t dirCount;
+    int32_t selectedIndex;  // entry of dirList being shown
+    Vertex *vertices;
+    int32_t vertexCount;
+    Edge *edges;
+    int32_t edgeCount;
+};
+
+// Per-axis minimum and maximum of the vertices; all 0.0 at start.
+struct MapBoundsRecord {
+    float minX, maxX;
+    float minY, maxY;
+    float minZ, maxZ;
+};
+
+enum {
+    // Room for any path the host can open (PATH_MAX on Linux, MAX_PATH on
+    // Windows), so no chosen path is ever refused for its length.
+    FILE_NAME_SIZE = 4096,
+    SELECTED_MAP_NAME_SIZE = DIR_NAME_SIZE,
+};
+
+extern MapModel MapData;
+extern MapBoundsRecord MapBounds;
+// The last path the user chose; never cleared, pre-fills the next choice.
+extern char fileName[FILE_NAME_SIZE];
+// The map chosen in the map list; empty text means none was chosen.
+extern char selectedMapName[SELECTED_MAP_NAME_SIZE];
+
+// Closes the file if open, frees the three tables and leaves the model
+// empty. selectedIndex, MapBounds and fileName are left alone.
+void FreeMapData(void);
+// Measures the vertex table into MapBounds. With no vertices MapBounds keeps
+// the previous level's values.
+void ComputeMapBounds(void);
+
+// Closes the model's file, if open, so a later FreeMapData does not.
+void CloseMapFile(void);
+
+#endif

@@ -1,0 +1,71 @@
+// records.h - the on-disk records of levels and archives, used in place.
+//
+// Every table is read with one read into one heap block and its records are
+// used exactly as they lie in the file, so these structs must match the file
+// layout byte for byte. All integers and floats are little-endian; the
+// static_asserts below refuse a build whose layout or byte order differs.
+#ifndef KORVITAN_MAP_RECORDS_H
+#define KORVITAN_MAP_RECORDS_H
+
+#include <bit>
+#include <cstdint>
+
+static_assert(std::endian::native == std::endian::little,
+              "records are used in place and are little-endian on disk");
+
+// One point of the level: three 32-bit floats.
+struct Vertex {
+    float x;
+    float y;
+    float z;
+};
+
+// One line of the wireframe: two indices into the vertex table.
+struct Edge {
+    uint16_t first;
+    uint16_t second;
+};
+
+// One entry of the level header's lump directory.
+struct BspLump {
+    int32_t offset;   // from the start of the level
+    uint32_t length;  // in bytes
+};
+
+enum {
+    BSP_LUMP_COUNT = 15,
+    BSP_LUMP_VERTICES = 3,
+    BSP_LUMP_EDGES = 12,
+    BSP_MIN_VERSION = 28,  // 0x1C
+};
+
+// The 124-byte level header.
+struct BspHdr {
+    int32_t version;
+    BspLump lumps[BSP_LUMP_COUNT];
+};
+
+// The 12-byte archive header.
+struct PakHdr {
+    char magic[4];  // "PACK", no terminator
+    int32_t dirOffset;
+    uint32_t dirLength;
+};
+
+enum { DIR_NAME_SIZE = 56 };
+
+// One 64-byte entry of the archive directory.
+struct DirEntry {
+    char name[DIR_NAME_SIZE];  // NUL-terminated, except in hostile files
+    int32_t filePos;           // where the entry's data begins in the file
+    int32_t fileLength;        // never used by the reader
+};
+
+static_assert(sizeof(Vertex) == 12);
+static_assert(sizeof(Edge) == 4);
+static_assert(sizeof(BspLump) == 8);
+static_assert(sizeof(BspHdr) == 124);
+static_assert(sizeof(PakHdr) == 12);
+static_assert(sizeof(DirEntry) == 64);
+
+#endif

@@ -1,0 +1,197 @@
+// cli_backend.cpp - see cli_backend.h.
+#include "platform/cli/cli_backend.h"
+
+#include <cairo.h>
+#include <cstring>
+
+#include "map/archive_reader.h"
+#include "map/model.h"
+#include "platform/platform.h"
+
+struct PlatWindow {
+    int unused;
+};
+
+enum CliDrawKind { CLI_DRAW_GEOMETRY, CLI_DRAW_RASTER, CLI_DRAW_VECTOR };
+
+struct PlatDC {
+    CliDrawKind kind;
+    FILE *out;
+    RasterCanvas *canvas;
+    cairo_t *cr;
+    int32_t windowW, windowH, viewportW, viewportH;
+    int32_t currentX, currentY;
+    // Geometry lines are formatted by hand into this buffer: a level can
+    // have a million edges and printf per number would dominate.
+    char buffer[1 << 16];
+    size_t used;
+    int failed;
+};
+
+CliState cliState;
+static PlatWindow theWindow;
+static PlatDC theDC;
+
+PlatWindow *CliWindow(void) { return &theWindow; }
+
+static PlatDC *ResetDC(CliDrawKind kind) {
+    theDC.kind = kind;
+    theDC.out = nullptr;
+    theDC.canvas = nullptr;
+    theDC.cr = nullptr;
+    theDC.windowW = theDC.windowH = theDC.viewportW = theDC.viewportH = 0;
+    theDC.currentX = theDC.currentY = 0;
+    theDC.used = 0;
+    theDC.failed = 0;
+    return &theDC;
+}
+
+PlatDC *CliGeometryDC(FILE *out) {
+    PlatDC *dc = ResetDC(CLI_DRAW_GEOMETRY);
+    dc->out = out;
+    return dc;
+}
+
+PlatDC *CliRasterDC(RasterCanvas *canvas) {
+    PlatDC *dc = ResetDC(CLI_DRAW_RASTER);
+    dc->canvas = canvas;
+    return dc;
+}
+
+PlatDC *CliVectorDC(cairo_t *cr) {
+    PlatDC *dc = ResetDC(CLI_DRAW_VECTOR);
+    dc->cr = cr;
+    return dc;
+}
+
+void CliLastExtents(PlatDC *dc, int32_t *windowW, int32_t *windowH, int32_t *viewportW,
+                    int32_t *viewportH) {
+    *windowW = dc->windowW;
+    *windowH = dc->windowH;
+    *viewportW = dc->viewportW;
+    *viewportH = dc->viewportH;
+}
+
+int CliFlushGeometry(PlatDC *dc) {
+    if (dc->used && std::fwrite(dc->buffer, 1, dc->used, dc->out) != dc->used) dc->failed = 1;
+    dc->used = 0;
+    if (std::fflush(dc->out) != 0) dc->failed = 1;
+    return !dc->failed;
+}
+
+// ---- Window ------------------------------------------------------------------
+
+// "Can't open file:" already ends in a colon; every other caption gets one.
+void PlatMessageBox(PlatWindow *, const char *text, const char *caption) {
+    size_t n = std::strlen(caption);
+    const char *colon = (n && caption[n - 1] == ':') ? "" : ":";
+    std::fprintf(stderr, "%s%s %s\n", caption, colon, text);
+    cliState.messages++;
+}
+
+void PlatSetWindowTitle(PlatWindow *, const char *) {}
+void PlatInvalidate(PlatWindow *) {}
+
+void PlatRunMapSelectDialog(PlatWindow *) {
+    selectedMapName[0] = '\0';
+    cliState.offeredRows = 0;
+    for (int32_t i = 0; i < MapData.dirCount; i++) {
+        const DirEntry *entry = &MapData.dirList[i];
+        if (!IsListedMapEntry(entry)) continue;
+        char row[SELECTED_MAP_NAME_SIZE];
+        CopyDirEntryName(entry, row);
+        cliState.offeredRows++;
+        if (cliState.mapAnswer == CLI_MAP_PRINT_ROWS) {
+            std::printf("%s\n", row);
+        } else if (selectedMapName[0] == '\0' &&
+                   (cliState.mapAnswer == CLI_MAP_FIRST || std::strcmp(row, cliState.mapName) == 0)) {
+            std::memcpy(selectedMapName, row, sizeof row);
+        }
+    }
+}
+
+void PlatGetClientSize(PlatWindow *, int32_t *right, int32_t *bottom) {
+    *right = cliState.clientRight;
+    *bottom = cliState.clientBottom;
+}
+
+// ---- Drawing -------------------------------------------------------------------
+
+static void PutText(PlatDC *dc, const char *text, size_t n) {
+    if (dc->used + n > sizeof dc->buffer) {
+        if (std::fwrite(dc->buffer, 1, dc->used, dc->out) != dc->used) dc->failed = 1;
+        dc->used = 0;
+    }
+    std::memcpy(dc->buffer + dc->used, text, n);
+    dc->used += n;
+}
+
+static char *FormatInt(char *end, int32_t value) {
+    uint32_t magnitude = value < 0 ? 0u - uint32_t(value) : uint32_t(value);
+    do {
+        *--end = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    if (value < 0) *--end = '-';
+    return end;
+}
+
+static void PrintSegment(PlatDC *dc, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    char line[64];
+    char *end = line + sizeof line;
+    char *p = end;
+    *--p = '\n';
+    p = FormatInt(p, y2);
+    *--p = ' ';
+    p = FormatInt(p, x2);
+    *--p = ' ';
+    p = FormatInt(p, y1);
+    *--p = ' ';
+    p = FormatInt(p, x1);
+    PutText(dc, p, size_t(end - p));
+}
+
+// The centre of the device pixel a logical point maps to, as the raster
+// would pick it, so the vector pictures line up with the PNG ones.
+static double PixelCentre(int32_t v, int32_t viewport, int32_t window) {
+    return double(RasterMapCoordinate(v, viewport, window)) + 0.5;
+}
+
+static void StrokeSegment(PlatDC *dc, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    if (!dc->windowW || !dc->windowH || !dc->viewportW || !dc->viewportH) return;
+    cairo_move_to(dc->cr, PixelCentre(x1, dc->viewportW, dc->windowW),
+                  PixelCentre(y1, dc->viewportH, dc->windowH));
+    cairo_line_to(dc->cr, PixelCentre(x2, dc->viewportW, dc->windowW),
+                  PixelCentre(y2, dc->viewportH, dc->windowH));
+    cairo_stroke(dc->cr);
+}
+
+void PlatSetMapModeAnisotropic(PlatDC *) {}
+
+void PlatSetViewportExt(PlatDC *dc, int32_t width, int32_t height) {
+    dc->viewportW = width;
+    dc->viewportH = height;
+    if (dc->kind == CLI_DRAW_RASTER) RasterSetViewportExt(dc->canvas, width, height);
+}
+
+void PlatSetWindowExt(PlatDC *dc, int32_t width, int32_t height) {
+    dc->windowW = width;
+    dc->windowH = height;
+    if (dc->kind == CLI_DRAW_RASTER) RasterSetWindowExt(dc->canvas, width, height);
+}
+
+void PlatMoveTo(PlatDC *dc, int32_t x, int32_t y) {
+    dc->currentX = x;
+    dc->currentY = y;
+    if (dc->kind == CLI_DRAW_RASTER) RasterMoveTo(dc->canvas, x, y);
+}
+
+void PlatLineTo(PlatDC *dc, int32_t x, int32_t y) {
+    switch (dc->kind) {
+    case CLI_DRAW_GEOMETRY: PrintSegment(dc, dc->currentX, dc->currentY, x, y); break;
+    case CLI_DRAW_RASTER: RasterLineTo(dc->canvas, x, y); break;
+    case CLI_DRAW_VECTOR: StrokeSegment(dc, dc->currentX, dc->currentY, x, y); break;
+    }
+    dc->currentX = x;
+    dc->currentY = y;
+}

@@ -1,0 +1,235 @@
+// raster.cpp - the aliased 1-pixel line rasterizer: mapping logical points to
+// device pixels, clipping lines to the canvas and the Bresenham stepping loop.
+//
+// A line from (x0, y0) to (x1, y1) takes n = max(|dx|, |dy|) steps along its
+// major axis. Step i (0 <= i < n) lights the pixel whose major coordinate is
+// the start's plus i (in the line's direction) and whose minor coordinate is
+// the start's plus i*d/n rounded to the nearest integer, halves towards the
+// lower coordinate (d is the signed minor delta). The end pixel is step n and
+// is never drawn.
+//
+// Lines reaching outside the canvas are clipped by step index before any
+// pixel is touched, and the loop's error term is set exactly for the first
+// visible step, so a clipped line lights the same pixels as the whole line.
+#include "platform/raster/raster.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace {
+
+using Int128 = __int128;
+using UInt128 = unsigned __int128;
+
+// A line in major/minor axis terms. Device coordinates cover all of int64,
+// so their differences (and the error terms, 2n) need 128 bits.
+struct LineSteps {
+    Int128 major0;  // start pixel
+    Int128 minor0;
+    int majorSign;  // +1 or -1
+    int minorSign;  // +1 or -1; +1 when the minor delta is 0
+    UInt128 steps;  // n = |major delta|
+    UInt128 minorDelta;  // |minor delta|, never more than n
+    bool xMajor;
+};
+
+// Where step i lands on the minor axis, and the stepping loop's error term
+// there: the loop moves one minor pixel whenever the error drops below 0.
+struct StepState {
+    Int128 minorOffset;  // minor coordinate at step i minus minor0
+    Int128 error;  // in [0, 2n)
+};
+
+Int128 Abs128(Int128 v) { return v < 0 ? -v : v; }
+Int128 Min128(Int128 a, Int128 b) { return a < b ? a : b; }
+Int128 Max128(Int128 a, Int128 b) { return a > b ? a : b; }
+
+// floor(a / b) for any signs; b != 0. C++ division truncates towards 0.
+Int128 FloorDiv(Int128 a, Int128 b) {
+    Int128 q = a / b;
+    if (a % b != 0 && ((a < 0) != (b < 0))) --q;
+    return q;
+}
+
+LineSteps DescribeLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
+    Int128 dx = Int128(x1) - x0;
+    Int128 dy = Int128(y1) - y0;
+    LineSteps line;
+    // With |dx| == |dy| either axis gives the same pixels: i*d/n is exact.
+    line.xMajor = Abs128(dx) >= Abs128(dy);
+    Int128 dMajor = line.xMajor ? dx : dy;
+    Int128 dMinor = line.xMajor ? dy : dx;
+    line.major0 = line.xMajor ? x0 : y0;
+    line.minor0 = line.xMajor ? y0 : x0;
+    line.majorSign = dMajor < 0 ? -1 : 1;
+    line.minorSign = dMinor < 0 ? -1 : 1;
+    line.steps = UInt128(Abs128(dMajor));
+    line.minorDelta = UInt128(Abs128(dMinor));
+    return line;
+}
+
+// Exact state at step i. With i*|d| = q*n + r, the exact minor offset is
+// q + r/n away from the start. Going up (d >= 0) a half rounds down, so it
+// moves on only when 2r > n; going down a half also moves on (to the lower
+// coordinate), so 2r >= n. i*|d| < 2^128 because i < n <= 2^64 and |d| <= n.
+StepState StateAtStep(const LineSteps &line, Int128 step) {
+    Int128 n = Int128(line.steps);
+    if (step == 0) return {0, line.minorSign > 0 ? n : n - 1};
+    UInt128 product = UInt128(step) * line.minorDelta;
+    Int128 whole = Int128(product / line.steps);
+    Int128 rest2 = 2 * Int128(product % line.steps);
+    if (line.minorSign > 0) {
+        bool up = rest2 > n;
+        return {whole + up, n - rest2 + (up ? 2 * n : 0)};
+    }
+    bool up = rest2 >= n;
+    return {-(whole + up), n - 1 - rest2 + (up ? 2 * n : 0)};
+}
+
+// First step in [lo, hi] whose minor coordinate, multiplied by minorSign,
+// is at least target; hi + 1 if none. That product never decreases along
+// the line, which is what makes the binary search valid.
+Int128 FirstStepReaching(const LineSteps &line, Int128 lo, Int128 hi, Int128 target) {
+    Int128 end = hi + 1;
+    while (lo < end) {
+        Int128 mid = lo + (end - lo) / 2;
+        Int128 minor = line.minor0 + StateAtStep(line, mid).minorOffset;
+        if (line.minorSign * minor >= target) end = mid;
+        else lo = mid + 1;
+    }
+    return lo;
+}
+
+// Narrows [*first, *last] to the steps whose pixels lie in the canvas.
+// Returns false when no step does.
+bool ClipSteps(const RasterCanvas *canvas, const LineSteps &line, Int128 *first, Int128 *last) {
+    Int128 majorSize = line.xMajor ? canvas->width : canvas->height;
+    Int128 minorSize = line.xMajor ? canvas->height : canvas->width;
+    // The major coordinate moves by one per step: solve 0 <= it < majorSize.
+    Int128 lo = line.majorSign > 0 ? -line.major0 : line.major0 - (majorSize - 1);
+    Int128 hi = line.majorSign > 0 ? majorSize - 1 - line.major0 : line.major0;
+    lo = Max128(lo, *first);
+    hi = Min128(hi, *last);
+    if (lo > hi) return false;
+    // The minor coordinate is monotone; in minorSign * minor terms the
+    // visible range is [low, high].
+    Int128 low = line.minorSign > 0 ? 0 : -(minorSize - 1);
+    Int128 high = line.minorSign > 0 ? minorSize - 1 : 0;
+    lo = FirstStepReaching(line, lo, hi, low);
+    hi = FirstStepReaching(line, lo, hi, high + 1) - 1;
+    if (lo > hi) return false;
+    *first = lo;
+    *last = hi;
+    return true;
+}
+
+bool InsideCanvas(const RasterCanvas *canvas, int64_t x, int64_t y) {
+    return x >= 0 && x < canvas->width && y >= 0 && y < canvas->height;
+}
+
+// The hot loop: one store per step, no division. Error is int64_t whenever
+// 2n fits, so ordinary lines never touch 128-bit arithmetic here.
+template <typename Error>
+void StepPixels(uint8_t *pixels, ptrdiff_t index, ptrdiff_t majorStride, ptrdiff_t minorStride,
+                int64_t count, Error error, Error minorDelta2, Error steps2) {
+    for (int64_t k = 0; k < count; ++k) {
+        pixels[index] = RASTER_BLACK;
+        index += majorStride;
+        error -= minorDelta2;
+        if (error < 0) {
+            error += steps2;
+            index += minorStride;
+        }
+    }
+}
+
+// Draws steps first..last, all of which are known to be inside the canvas.
+void PlotSteps(RasterCanvas *canvas, const LineSteps &line, Int128 first, Int128 last) {
+    StepState state = StateAtStep(line, first);
+    Int128 major = line.major0 + line.majorSign * first;
+    Int128 minor = line.minor0 + state.minorOffset;
+    ptrdiff_t width = canvas->width;
+    ptrdiff_t x = ptrdiff_t(line.xMajor ? major : minor);
+    ptrdiff_t y = ptrdiff_t(line.xMajor ? minor : major);
+    ptrdiff_t majorStride = line.majorSign * (line.xMajor ? 1 : width);
+    ptrdiff_t minorStride = line.minorSign * (line.xMajor ? width : 1);
+    int64_t count = int64_t(last - first + 1);
+    Int128 steps2 = 2 * Int128(line.steps);
+    Int128 minorDelta2 = 2 * Int128(line.minorDelta);
+    if (steps2 <= INT64_MAX) {
+        StepPixels<int64_t>(canvas->pixels, y * width + x, majorStride, minorStride, count,
+                            int64_t(state.error), int64_t(minorDelta2), int64_t(steps2));
+    } else {
+        StepPixels<Int128>(canvas->pixels, y * width + x, majorStride, minorStride, count,
+                           state.error, minorDelta2, steps2);
+    }
+}
+
+}  // namespace
+
+void RasterInit(RasterCanvas *canvas, uint8_t *pixels, int32_t width, int32_t height) {
+    canvas->pixels = pixels;
+    canvas->width = width;
+    canvas->height = height;
+    canvas->windowWidth = 1;
+    canvas->windowHeight = 1;
+    canvas->viewportWidth = 1;
+    canvas->viewportHeight = 1;
+    canvas->currentX = 0;
+    canvas->currentY = 0;
+}
+
+void RasterClear(RasterCanvas *canvas) {
+    if (canvas->width <= 0 || canvas->height <= 0) return;
+    std::memset(canvas->pixels, RASTER_WHITE, size_t(canvas->width) * size_t(canvas->height));
+}
+
+void RasterSetViewportExt(RasterCanvas *canvas, int32_t width, int32_t height) {
+    canvas->viewportWidth = width;
+    canvas->viewportHeight = height;
+}
+
+void RasterSetWindowExt(RasterCanvas *canvas, int32_t width, int32_t height) {
+    canvas->windowWidth = width;
+    canvas->windowHeight = height;
+}
+
+void RasterMoveTo(RasterCanvas *canvas, int32_t x, int32_t y) {
+    canvas->currentX = x;
+    canvas->currentY = y;
+}
+
+void RasterLineTo(RasterCanvas *canvas, int32_t x, int32_t y) {
+    bool mappable = canvas->windowWidth != 0 && canvas->windowHeight != 0 &&
+                    canvas->viewportWidth != 0 && canvas->viewportHeight != 0;
+    if (mappable) {
+        int32_t vw = canvas->viewportWidth, vh = canvas->viewportHeight;
+        int32_t ww = canvas->windowWidth, wh = canvas->windowHeight;
+        RasterDeviceLine(canvas, RasterMapCoordinate(canvas->currentX, vw, ww),
+                         RasterMapCoordinate(canvas->currentY, vh, wh),
+                         RasterMapCoordinate(x, vw, ww), RasterMapCoordinate(y, vh, wh));
+    }
+    canvas->currentX = x;
+    canvas->currentY = y;
+}
+
+// floor(v*viewport/window + 1/2) = floor((2*v*viewport + window) / (2*window)),
+// which holds for either sign of window. |v*viewport| <= 2^62, so the result
+// always fits in int64 and the intermediate fits easily in 128 bits.
+int64_t RasterMapCoordinate(int32_t v, int32_t viewport, int32_t window) {
+    Int128 numerator = 2 * Int128(v) * viewport + window;
+    return int64_t(FloorDiv(numerator, 2 * Int128(window)));
+}
+
+void RasterDeviceLine(RasterCanvas *canvas, int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
+    if (canvas->width <= 0 || canvas->height <= 0) return;
+    LineSteps line = DescribeLine(x0, y0, x1, y1);
+    if (line.steps == 0) return;
+    Int128 first = 0;
+    Int128 last = Int128(line.steps) - 1;
+    // A line stays within the box of its two ends, so when both are inside
+    // there is nothing to clip: that is the common case and costs nothing.
+    bool inside = InsideCanvas(canvas, x0, y0) && InsideCanvas(canvas, x1, y1);
+    if (!inside && !ClipSteps(canvas, line, &first, &last)) return;
+    PlotSteps(canvas, line, first, last);
+}

@@ -1,0 +1,145 @@
+// views.cpp - extents and segments of the six views, and their drawing.
+#include "view/views.h"
+
+#include <cstdint>
+
+#include "map/model.h"
+#include "platform/platform.h"
+#include "res/resource.h"
+
+int32_t Trunc32(double v) {
+    if (v != v) return 0;
+    if (v >= 2147483647.0) return INT32_MAX;
+    if (v <= -2147483648.0) return INT32_MIN;
+    return int32_t(v);
+}
+
+// Each operation is rounded to double by itself; -ffp-contract=off keeps
+// the compiler from fusing the multiply and the add.
+static float Oblique(float a, float b, float factor) {
+    double depth = double(b) * double(OBLIQUE_SCALE);
+    double share = depth * double(factor);
+    double sum = double(a) + share;
+    return float(sum);
+}
+
+float ObliqueH(float a, float b) { return Oblique(a, b, OBLIQUE_COS); }
+float ObliqueV(float a, float b) { return Oblique(a, b, OBLIQUE_SIN); }
+
+// The difference of a component from its axis minimum, rounded to float.
+static float Relative(float component, float minimum) {
+    return float(double(component) - double(minimum));
+}
+
+static float MinOf(float Vertex::*axis) {
+    if (axis == &Vertex::x) return MapBounds.minX;
+    if (axis == &Vertex::y) return MapBounds.minY;
+    return MapBounds.minZ;
+}
+
+static float MaxOf(float Vertex::*axis) {
+    if (axis == &Vertex::x) return MapBounds.maxX;
+    if (axis == &Vertex::y) return MapBounds.maxY;
+    return MapBounds.maxZ;
+}
+
+// The X-Y view keeps a border of 10 logical units on each side; its extent
+// grows by 20, saturating rather than overflowing at the 32-bit limit.
+static int32_t AddBorder(int32_t extent) {
+    return extent > INT32_MAX - 20 ? INT32_MAX : extent + 20;
+}
+
+static void BeginOrthographic(ViewFrame *f, float Vertex::*h, float Vertex::*v, int border) {
+    f->oblique = 0;
+    f->h = h;
+    f->v = v;
+    f->d = h;
+    f->minH = MinOf(h);
+    f->minV = MinOf(v);
+    f->minD = 0.0f;
+    double rangeH = double(MaxOf(h)) - double(f->minH);
+    double rangeV = double(MaxOf(v)) - double(f->minV);
+    f->flip = rangeV;
+    f->margin = border ? double(XY_MARGIN) : 0.0;
+    f->windowWidth = border ? AddBorder(Trunc32(rangeH)) : Trunc32(rangeH);
+    f->windowHeight = border ? AddBorder(Trunc32(rangeV)) : Trunc32(rangeV);
+}
+
+static void BeginOblique(ViewFrame *f, float Vertex::*h, float Vertex::*v, float Vertex::*d) {
+    f->oblique = 1;
+    f->h = h;
+    f->v = v;
+    f->d = d;
+    f->minH = MinOf(h);
+    f->minV = MinOf(v);
+    f->minD = MinOf(d);
+    f->margin = 0.0;
+    float hMax = ObliqueH(MaxOf(h), MaxOf(d));
+    float vMax = ObliqueV(MaxOf(v), MaxOf(d));
+    float hMin = ObliqueH(f->minH, f->minD);
+    float vMin = ObliqueV(f->minV, f->minD);
+    f->windowWidth = Trunc32(double(hMax) - double(hMin));
+    f->windowHeight = Trunc32(double(vMax) - double(vMin));
+    f->flip = double(float(double(vMax) - double(vMin)));
+}
+
+int BeginViewFrame(int viewMode, int32_t clientRight, int32_t clientBottom, ViewFrame *frame) {
+    switch (viewMode) {
+    case IDM_VIEW_XY: BeginOrthographic(frame, &Vertex::x, &Vertex::y, 1); break;
+    case IDM_VIEW_XZ: BeginOrthographic(frame, &Vertex::x, &Vertex::z, 0); break;
+    case IDM_VIEW_YZ: BeginOrthographic(frame, &Vertex::y, &Vertex::z, 0); break;
+    case IDM_VIEW_3DX: BeginOblique(frame, &Vertex::x, &Vertex::z, &Vertex::y); break;
+    case IDM_VIEW_3DY: BeginOblique(frame, &Vertex::y, &Vertex::z, &Vertex::x); break;
+    case IDM_VIEW_3DZ: BeginOblique(frame, &Vertex::x, &Vertex::y, &Vertex::z); break;
+    default: return 0;
+    }
+    frame->viewportWidth = clientRight;
+    frame->viewportHeight = clientBottom;
+    return 1;
+}
+
+ViewPoint ProjectVertex(const ViewFrame *f, const Vertex *vertex) {
+    float rh = Relative(vertex->*(f->h), f->minH);
+    float rv = Relative(vertex->*(f->v), f->minV);
+    if (!f->oblique) {
+        // The vertical range first, then the point's height subtracted from
+        // it, then the margin: the order fixes the rounding.
+        return ViewPoint{Trunc32(double(rh) + f->margin),
+                         Trunc32((f->flip - double(rv)) + f->margin)};
+    }
+    float rd = Relative(vertex->*(f->d), f->minD);
+    float sx = ObliqueH(rh, rd);
+    float sy = ObliqueV(rv, rd);
+    return ViewPoint{Trunc32(double(sx)), Trunc32(f->flip - double(sy))};
+}
+
+int ViewSegmentAt(const ViewFrame *frame, int32_t i, ViewSegment *segment) {
+    const Edge &edge = MapData.edges[i];
+    if (edge.first >= MapData.vertexCount || edge.second >= MapData.vertexCount) return 0;
+    segment->start = ProjectVertex(frame, &MapData.vertices[edge.first]);
+    segment->end = ProjectVertex(frame, &MapData.vertices[edge.second]);
+    return 1;
+}
+
+void DrawView(PlatWindow *window, PlatDC *dc, int viewMode) {
+    int32_t right = 0, bottom = 0;
+    PlatGetClientSize(window, &right, &bottom);
+    ViewFrame frame;
+    if (!BeginViewFrame(viewMode, right, bottom, &frame)) return;
+    PlatSetMapModeAnisotropic(dc);
+    PlatSetViewportExt(dc, frame.viewportWidth, frame.viewportHeight);
+    PlatSetWindowExt(dc, frame.windowWidth, frame.windowHeight);
+    ViewSegment segment;
+    for (int32_t i = 0; i < MapData.edgeCount; i++) {
+        if (!ViewSegmentAt(&frame, i, &segment)) continue;
+        PlatMoveTo(dc, segment.start.x, segment.start.y);
+        PlatLineTo(dc, segment.end.x, segment.end.y);
+    }
+}
+
+void DrawViewXY(PlatWindow *window, PlatDC *dc) { DrawView(window, dc, IDM_VIEW_XY); }
+void DrawViewXZ(PlatWindow *window, PlatDC *dc) { DrawView(window, dc, IDM_VIEW_XZ); }
+void DrawViewYZ(PlatWindow *window, PlatDC *dc) { DrawView(window, dc, IDM_VIEW_YZ); }
+void DrawView3DX(PlatWindow *window, PlatDC *dc) { DrawView(window, dc, IDM_VIEW_3DX); }
+void DrawView3DY(PlatWindow *window, PlatDC *dc) { DrawView(window, dc, IDM_VIEW_3DY); }
+void DrawView3DZ(PlatWindow *window, PlatDC *dc) { DrawView(window, dc, IDM_VIEW_3DZ); }

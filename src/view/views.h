@@ -1,0 +1,81 @@
+// views.h - the six views: level bounds and edges -> logical extent and
+// one line segment per edge.
+//
+// Each view stretches the projected bounding box of the level over the whole
+// client area. The geometry is computed without any host call and streamed
+// edge by edge (nothing is cached between paints and nothing is allocated
+// per paint); the Draw routines then issue the drawing calls through the
+// platform layer.
+//
+// Numbers: bounds and vertex components are 32-bit floats; arithmetic is in
+// double precision; each difference from an axis minimum and each oblique
+// projection is rounded to a 32-bit float; every logical coordinate and
+// extent is truncated toward zero to a signed 32-bit integer. The build must
+// not fuse multiply-adds (-ffp-contract=off) for these to hold exactly.
+#ifndef KORVITAN_VIEW_VIEWS_H
+#define KORVITAN_VIEW_VIEWS_H
+
+#include <cstdint>
+
+#include "map/records.h"
+
+struct PlatWindow;
+struct PlatDC;
+
+// The margin of the X-Y view, added to both coordinates of every point.
+constexpr float XY_MARGIN = 10.0f;
+// Length factor of the depth axis of the oblique views (bits 0x3F0031FC),
+// and the shares of it that go right and up: cos and sin of 50 degrees.
+constexpr float OBLIQUE_SCALE = 0.5007627f;
+constexpr float OBLIQUE_COS = 0.64278764f;
+constexpr float OBLIQUE_SIN = 0.76604444f;
+
+// What one view computes once per paint before the edge loop.
+struct ViewFrame {
+    int oblique;     // 0 for X-Y, X-Z, Y-Z; 1 for the three 3D views
+    float Vertex::*h;  // component drawn to the right
+    float Vertex::*v;  // component drawn upward
+    float Vertex::*d;  // depth component of an oblique view
+    float minH, minV, minD;
+    double flip;     // the vertical coordinate is flip - (point's height)
+    double margin;   // added to both coordinates (X-Y view only)
+    int32_t windowWidth, windowHeight;      // logical extent W, H
+    int32_t viewportWidth, viewportHeight;  // the client size
+};
+
+struct ViewPoint {
+    int32_t x, y;
+};
+
+struct ViewSegment {
+    ViewPoint start, end;
+};
+
+// trunc toward zero to 32 bits; a value that is not a number gives 0, one
+// beyond the 32-bit range the nearest end of it.
+int32_t Trunc32(double v);
+// a + (b * OBLIQUE_SCALE) * OBLIQUE_COS (resp. _SIN), each step rounded to
+// double, the sum rounded to a 32-bit float.
+float ObliqueH(float a, float b);
+float ObliqueV(float a, float b);
+
+// Sets up the frame of viewMode (105 to 110) for the current MapBounds and
+// the given client size. Returns 0 for any other view mode.
+int BeginViewFrame(int viewMode, int32_t clientRight, int32_t clientBottom, ViewFrame *frame);
+ViewPoint ProjectVertex(const ViewFrame *frame, const Vertex *vertex);
+// The segment of edge i of MapData. Returns 0 when the edge names a vertex
+// beyond the vertex table: such an edge is skipped and draws nothing.
+int ViewSegmentAt(const ViewFrame *frame, int32_t i, ViewSegment *segment);
+
+// Draws the view of the loaded level on dc: client size, anisotropic
+// mapping of W x H onto it, then one MoveTo/LineTo pair per edge in table
+// order. An unknown view mode draws nothing.
+void DrawView(PlatWindow *window, PlatDC *dc, int viewMode);
+void DrawViewXY(PlatWindow *window, PlatDC *dc);
+void DrawViewXZ(PlatWindow *window, PlatDC *dc);
+void DrawViewYZ(PlatWindow *window, PlatDC *dc);
+void DrawView3DX(PlatWindow *window, PlatDC *dc);
+void DrawView3DY(PlatWindow *window, PlatDC *dc);
+void DrawView3DZ(PlatWindow *window, PlatDC *dc);
+
+#endif

@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# End-to-end tests of korvitan-cli: the real program on the demo files and
+# on hostile files written here, checked by what it prints, its exit status
+# and the pixels of the pictures it writes.
+#
+# Needs KORVITAN_CLI, KORVITAN_MKDEMO and KORVITAN_PNG_CHECK (set by CTest).
+set -u
+cli=${KORVITAN_CLI:?}
+mkdemo=${KORVITAN_MKDEMO:?}
+png_check=${KORVITAN_PNG_CHECK:?}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0
+failed=0
+
+pass() { passed=$((passed + 1)); }
+fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
+
+# run EXPECTED_STATUS ARGS...: runs the program, keeps stdout and stderr.
+run() {
+    local want=$1; shift
+    "$cli" "$@" >"$work/out" 2>"$work/err"
+    status=$?
+    if [ "$status" -ne "$want" ]; then
+        fail "korvitan-cli $* exited $status, expected $want; stderr: $(head -c 300 "$work/err")"
+        return 1
+    fi
+    return 0
+}
+
+expect_stderr() {  # expect_stderr TEXT: stderr is exactly this line
+    if [ "$(cat "$work/err")" = "$1" ]; then pass; else fail "stderr was '$(cat "$work/err")', expected '$1'"; fi
+}
+
+# Little-endian bytes for a 32-bit number, as printf escapes.
+le32() { local v=$(( $1 & 0xFFFFFFFF )); printf '\\x%02x\\x%02x\\x%02x\\x%02x' $((v & 255)) $((v >> 8 & 255)) $((v >> 16 & 255)) $((v >> 24 & 255)); }
+
+# level VERSION VERTEX_OFFSET VERTEX_LENGTH EDGE_OFFSET EDGE_LENGTH: a header.
+level_header() {
+    local out="" i
+    out+=$(le32 "$1")
+    for i in $(seq 0 14); do
+        case $i in
+            3) out+=$(le32 "$2")$(le32 "$3") ;;
+            12) out+=$(le32 "$4")$(le32 "$5") ;;
+            *) out+=$(le32 0)$(le32 0) ;;
+        esac
+    done
+    printf "$out"
+}
+
+"$mkdemo" "$work" || { echo "FAIL: mkdemo"; exit 1; }
+bsp=$work/demo.bsp
+pak=$work/demo.pak
+
+# ---- Usage --------------------------------------------------------------------
+run 0 --help && grep -q '^usage: korvitan-cli' "$work/out" && pass || fail "--help prints usage"
+run 2 && grep -q 'usage:' "$work/err" && pass || fail "no arguments is bad usage"
+run 2 geometry "$bsp" --view diagonal && pass
+run 2 geometry "$bsp" --view xy --size 12by4 && pass
+run 2 render "$bsp" --view xy -o "$work/x.gif" && pass
+run 2 info "$bsp" --frobnicate && pass
+
+# ---- The demo files -------------------------------------------------------------
+if run 0 maps "$pak"; then
+    rows=$(wc -l <"$work/out")
+    [ "$rows" -ge 3 ] && pass || fail "demo.pak lists $rows maps"
+    grep -qv '^maps/' "$work/out" && fail "a listed row lacks maps/" || pass
+    first_map=$(head -n 1 "$work/out")
+fi
+
+run 0 info "$bsp" && cp "$work/out" "$work/info_bsp"
+if grep -q '^version 29$' "$work/info_bsp" && grep -Eq '^vertices [1-9][0-9]*$' "$work/info_bsp" &&
+   grep -Eq '^bounds( -?[0-9.e+-]+){6}$' "$work/info_bsp"; then pass; else fail "info: $(cat "$work/info_bsp")"; fi
+edges=$(awk '$1 == "edges" { print $2 }' "$work/info_bsp")
+
+run 0 info "$pak" --map maps/demo.bsp && cmp -s "$work/out" "$work/info_bsp" && pass ||
+    fail "the archive's maps/demo.bsp differs from demo.bsp"
+run 0 info "$pak" && cp "$work/out" "$work/info_first" &&
+run 0 info "$pak" --map "$first_map" && cmp -s "$work/out" "$work/info_first" && pass ||
+    fail "without --map the first listed map is used"
+
+if run 0 geometry "$bsp" --view xy --size 640x480; then
+    [ "$(sed -n 2p "$work/out")" = "viewport 640 480" ] && pass || fail "viewport line"
+    segments=$(($(wc -l <"$work/out") - 2))
+    [ "$segments" -eq "$edges" ] && pass || fail "$segments segments for $edges edges"
+fi
+
+# Every view as a PNG must hold exactly the pixels of its printed geometry.
+for view in xy xz yz 3dx 3dy 3dz; do
+    for size in 640x480 333x517; do
+        run 0 geometry "$bsp" --view "$view" --size "$size" && cp "$work/out" "$work/geo.txt" &&
+        run 0 render "$bsp" --view "$view" --size "$size" -o "$work/$view.png" &&
+        "$png_check" "$work/$view.png" "$work/geo.txt" >/dev/null && pass ||
+            fail "render $view $size differs from its geometry"
+    done
+done
+cmp -s "$work/xy.png" "$work/3dz.png" && fail "two views drew the same picture" || pass
+
+run 0 geometry "$pak" --map maps/tower.bsp --view 3dy && cp "$work/out" "$work/geo.txt" &&
+run 0 render "$pak" --map maps/tower.bsp --view 3dy -o "$work/tower.png" &&
+"$png_check" "$work/tower.png" "$work/geo.txt" >/dev/null && pass || fail "archive render"
+
+run 0 render "$bsp" --view 3dx -o "$work/v.svg" && grep -q '<svg' "$work/v.svg" && pass || fail "svg"
+run 0 render "$bsp" --view 3dx -o "$work/v.pdf" && [ "$(head -c 4 "$work/v.pdf")" = "%PDF" ] && pass || fail "pdf"
+
+# ---- Failures: the message the window would show, exit 1 ----------------------------
+run 1 info "$work/missing.bsp" && expect_stderr "Can't open file: $work/missing.bsp"
+
+printf 'PACK\x00\x00\x00\x00' >"$work/tiny.bsp"
+run 1 info "$work/tiny.bsp" && expect_stderr "Error: Error Reading BspHdr"
+
+level_header 27 124 0 124 0 >"$work/old.bsp"
+run 1 geometry "$work/old.bsp" --view xy && expect_stderr "Error: Invalid BSP version! (should be >=0x1C )"
+
+level_header 29 124 4294967292 124 0 >"$work/greedy.bsp"
+run 1 info "$work/greedy.bsp" && expect_stderr "Error: Error Reading Vertices"
+
+level_header 29 124 0 -4 8 >"$work/edges.bsp"
+run 1 info "$work/edges.bsp" && expect_stderr "Error: Error Reading Edges"
+
+run 1 maps "$bsp" && expect_stderr "Error: File is not a .PAK file"
+printf "PACK$(le32 12)$(le32 64)" >"$work/nodir.pak"
+run 1 info "$work/nodir.pak" && expect_stderr "Error: Error Reading DirList"
+
+printf "PACK$(le32 12)$(le32 0)" >"$work/empty.pak"
+run 0 maps "$work/empty.pak" && [ ! -s "$work/out" ] && pass || fail "empty archive lists nothing"
+run 1 info "$work/empty.pak" && grep -q 'no map' "$work/err" && pass || fail "no listed map is an error"
+run 1 info "$pak" --map maps/nothing.bsp && grep -q 'no map named' "$work/err" && pass || fail "unknown map"
+run 1 info "$pak" --map maps/demo && pass  # names match whole, never as a prefix
+
+# Coordinates at the edge of the float range and an edge naming a missing
+# vertex: the program still draws, and draws only what is there.
+{
+    level_header 29 124 36 160 12
+    printf '\xe6\xb1\x61\x7f\xe6\xb1\x61\x7f\x00\x00\x00\x00'   # ( 3e38,  3e38, 0)
+    printf '\xe6\xb1\x61\xff\xe6\xb1\x61\xff\x00\x00\x00\x00'   # (-3e38, -3e38, 0)
+    printf '\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x80\x7f'   # (0, 0, +inf)
+    printf '\x00\x00\x01\x00\x01\x00\x02\x00\x00\x00\x09\x00'   # edges 0-1, 1-2, 0-9
+} >"$work/hostile.bsp"
+for view in xy xz 3dz; do
+    run 0 geometry "$work/hostile.bsp" --view "$view" && cp "$work/out" "$work/geo.txt" &&
+    run 0 render "$work/hostile.bsp" --view "$view" -o "$work/h.png" &&
+    "$png_check" "$work/h.png" "$work/geo.txt" >/dev/null && pass || fail "hostile $view"
+    [ "$(wc -l <"$work/geo.txt")" -eq 4 ] && pass || fail "the edge to vertex 9 must be skipped"
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,64 @@
+// recording_backend.h - a backend for the unit tests that records what a
+// user would see and answers what a user would answer.
+//
+// Files are real (the POSIX file layer); everything else is recorded:
+// message boxes with text and caption, titles, repaint requests and drawing
+// calls, in one event log so that a test can check their order too. The map
+// list is answered from a script, and the allocator counts bytes and can be
+// told to refuse a request.
+#ifndef KORVITAN_RECORDING_BACKEND_H
+#define KORVITAN_RECORDING_BACKEND_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PlatWindow;
+struct PlatDC;
+
+struct RecordedMessage {
+    std::string text;
+    std::string caption;
+};
+
+struct RecordedCall {
+    std::string op;  // "mapmode", "viewport", "window", "move", "line"
+    int32_t a, b;
+};
+
+struct Recording {
+    // What the user saw.
+    std::vector<std::string> events;  // "message CAPTION|TEXT", "title T", "repaint", "dialog"
+    std::vector<RecordedMessage> messages;
+    std::vector<std::string> titles;
+    int repaints;
+    std::vector<RecordedCall> calls;  // drawing calls, when recordCalls is set
+    // The rows the map list offered at its last run.
+    std::vector<std::string> offeredRows;
+    int dialogRuns;
+
+    // What the user answers and the host provides.
+    std::string chooseName;  // chosen row text; "" cancels
+    int chooseRow;           // >= 0: choose the row at that index instead
+    int32_t clientRight, clientBottom;
+    bool recordCalls;
+
+    // The allocator.
+    uint64_t bytesAllocated;  // sum of every request
+    uint64_t largestRequest;
+    int allocations;
+    int failAllocation;       // refuse the request with this 1-based number
+    int64_t liveBlocks;       // blocks not yet freed
+};
+
+extern Recording recording;
+
+// Empties the recording and the model (tables, bounds, fileName,
+// selectedMapName), as at program start.
+void ResetRecording(void);
+
+// The window and device context the backend hands out.
+PlatWindow *RecordingWindow(void);
+PlatDC *RecordingDC(void);
+
+#endif

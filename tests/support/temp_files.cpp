@@ -1,0 +1,45 @@
+// temp_files.cpp - see temp_files.h.
+#include "support/temp_files.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+#include "map/model.h"
+
+// One folder per process, removed at exit with what the tests wrote in it.
+static const std::string &TempFolder() {
+    static std::string folder = [] {
+        const char *base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/korvitan-test-XXXXXX";
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        if (!mkdtemp(buffer.data())) std::abort();
+        std::string made(buffer.data());
+        static std::string toRemove;
+        toRemove = made;
+        std::atexit([] {
+            std::string command = "rm -rf '" + toRemove + "'";
+            if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", toRemove.c_str());
+        });
+        return made;
+    }();
+    return folder;
+}
+
+std::string WriteTempFile(const std::string &name, const Bytes &bytes) {
+    std::string path = TempFolder() + "/" + name;
+    if (!WriteBytesToFile(path, bytes)) std::abort();
+    return path;
+}
+
+std::string MissingTempPath(const std::string &name) {
+    std::string path = TempFolder() + "/" + name;
+    unlink(path.c_str());
+    return path;
+}
+
+void ChooseFile(const std::string &path) {
+    std::snprintf(fileName, sizeof fileName, "%s", path.c_str());
+}

@@ -1,0 +1,17 @@
+// temp_files.h - real files in a private temporary folder, for tests.
+#ifndef KORVITAN_TEMP_FILES_H
+#define KORVITAN_TEMP_FILES_H
+
+#include <string>
+
+#include "support/level_writer.h"
+
+// Writes bytes to a file of that name in this process's temporary folder
+// and returns its path.
+std::string WriteTempFile(const std::string &name, const Bytes &bytes);
+// A path in the temporary folder where no file exists.
+std::string MissingTempPath(const std::string &name);
+// Puts path into fileName, as the open-file choice would.
+void ChooseFile(const std::string &path);
+
+#endif

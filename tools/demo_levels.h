@@ -1,0 +1,69 @@
+// demo_levels.h - builds the wireframes of the demo levels from a few
+// architectural helpers, for mkdemo and for anything else that wants a level
+// with recognisable shapes (benchmarks, tests).
+//
+// Every helper appends to a Wireframe. Points are snapped to 1/16 unit and
+// shared, so a corner reached by two helpers is one vertex and a line drawn
+// twice is stored once; snapping also keeps the bytes independent of the last
+// bit of sin/cos in whichever maths library the tool was built with. Z is up.
+#ifndef KORVITAN_DEMO_LEVELS_H
+#define KORVITAN_DEMO_LEVELS_H
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "map/records.h"
+
+struct Point {
+    float x, y, z;
+};
+
+struct Wireframe {
+    std::vector<Vertex> vertices;
+    std::vector<Edge> edges;
+    std::map<std::tuple<float, float, float>, uint16_t> vertexIndex;
+    std::set<std::pair<uint16_t, uint16_t>> edgeSet;
+    bool overflow = false;  // more vertices were asked for than 16-bit edges can index
+};
+
+// The horizontal axis a helper runs along.
+enum Axis { ALONG_X, ALONG_Y };
+
+enum Roof { SPIRE, BATTLEMENTS };
+
+void AddLine(Wireframe &w, Point a, Point b);
+void AddPolyline(Wireframe &w, const std::vector<Point> &points, bool closed);
+
+// The 12 edges of an axis-aligned box.
+void AddBox(Wireframe &w, Point min, Point max);
+
+// A doorway opening in a wall of the given depth: two jambs and a round or
+// pointed (equilateral) head, on both faces, tied together through the wall.
+// base is the middle of the threshold; the opening's width runs along `across`.
+void AddArch(Wireframe &w, Point base, Axis across, float width, float spring, float depth,
+             bool pointed);
+
+// A wall `height` tall from start running `along`, with `count` arches
+// separated by piers.
+void AddArcade(Wireframe &w, Point start, Axis along, int count, float width, float pier,
+               float spring, float depth, float height, bool pointed);
+
+// A straight flight climbing from start along the axis (a negative run climbs
+// backwards); the flight is `width` wide on the other horizontal axis.
+void AddStairs(Wireframe &w, Point start, Axis climb, int steps, float run, float rise,
+               float width);
+
+// A polygonal tower standing on base (its centre), with one face facing -Y,
+// storey lines every 256 units and a spire or battlements of roofHeight.
+void AddTower(Wireframe &w, Point base, int sides, float radius, float height, Roof roof,
+              float roofHeight);
+
+Wireframe DemoLevel();   // rooms, corridors, arches, a stair and a tall spired tower
+Wireframe TowerLevel();  // a keep inside curtain walls with four corner towers
+Wireframe HallsLevel();  // a long arcaded hall with aisles and a raised east end
+
+#endif

@@ -1,0 +1,77 @@
+// mkdemo.cpp - writes the demo files the viewer is tried out on.
+//
+// Usage: mkdemo OUTDIR
+//
+// Writes OUTDIR/demo.bsp, a single level, and OUTDIR/demo.pak, an archive with
+// three different levels under maps/ and two other entries placed between
+// them, so that picking the levels out of the directory is exercised. Prints
+// nothing on success; the bytes are the same on every run.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "demo_levels.h"
+#include "support/level_writer.h"
+
+static const char README[] =
+    "Demo archive for the level viewer.\n"
+    "maps/demo.bsp   rooms, corridors, a stair and a spired tower\n"
+    "maps/tower.bsp  a keep inside curtain walls with corner towers\n"
+    "maps/halls.bsp  an arcaded hall with aisles\n";
+
+// Returns the level's bytes, or an empty vector if it has too many vertices
+// for 16-bit edge indices.
+static Bytes LevelFile(const Wireframe &w) {
+    if (w.overflow) return Bytes();
+    return LevelBytes(w.vertices, w.edges, 29);
+}
+
+static Bytes PaletteBytes() {
+    Bytes palette;  // 256 RGB entries: a plain ramp with tinted channels
+    for (int i = 0; i < 256; i++) {
+        palette.push_back(uint8_t(i));
+        palette.push_back(uint8_t(i * 3 / 4));
+        palette.push_back(uint8_t(i / 2));
+    }
+    return palette;
+}
+
+static int Write(const std::filesystem::path &path, const Bytes &bytes) {
+    if (WriteBytesToFile(path.string(), bytes)) return 1;
+    std::fprintf(stderr, "mkdemo: cannot write %s\n", path.string().c_str());
+    return 0;
+}
+
+int main(int argc, char **argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: mkdemo OUTDIR\n");
+        return 2;
+    }
+    std::filesystem::path dir = argv[1];
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    if (error) {
+        std::fprintf(stderr, "mkdemo: cannot create %s: %s\n", argv[1], error.message().c_str());
+        return 1;
+    }
+
+    Bytes demo = LevelFile(DemoLevel());
+    Bytes tower = LevelFile(TowerLevel());
+    Bytes halls = LevelFile(HallsLevel());
+    if (demo.empty() || tower.empty() || halls.empty()) {
+        std::fprintf(stderr, "mkdemo: a demo level has more than 65536 vertices\n");
+        return 1;
+    }
+    // The readme comes first and the palette sits between levels, so a reader
+    // that took every entry, or only the first ones, would show non-levels.
+    Bytes archive = ArchiveBytes({
+        {"readme.txt", Bytes(README, README + sizeof README - 1)},
+        {"maps/demo.bsp", demo},
+        {"gfx/palette.lmp", PaletteBytes()},
+        {"maps/tower.bsp", tower},
+        {"maps/halls.bsp", halls},
+    });
+    if (!Write(dir / "demo.bsp", demo) || !Write(dir / "demo.pak", archive)) return 1;
+    return 0;
+}
