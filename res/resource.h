@@ -20,4 +20,11 @@
 #define IDM_VIEW_3DY 109
 #define IDM_VIEW_3DZ 110
 
+/* The five centred lines of the About box. */
+#define ABOUT_LINE1 "KORVITAN, Ver 1.0"
+#define ABOUT_LINE2 "Edge skeleton viewer for level files"
+#define ABOUT_LINE3 "and the archives that hold them"
+#define ABOUT_LINE4 "Written by the KORVITAN developers"
+#define ABOUT_LINE5 "Free to use, share and change"
+
 #endif

@@ -22,6 +22,8 @@
 struct PlatFile;    // an open file, read only
 struct PlatWindow;  // the main window: owns message boxes, has a title
 struct PlatDC;      // a drawing target for one paint
+struct PlatDialog;  // a modal dialog of the program's own, while it runs
+struct PlatCursor;  // a mouse cursor
 
 // ---- Files (the file layer) ----------------------------------------------
 
@@ -60,6 +62,60 @@ void PlatInvalidate(PlatWindow *window);
 void PlatRunMapSelectDialog(PlatWindow *window);
 // The client rectangle's right and bottom (its left and top are 0).
 void PlatGetClientSize(PlatWindow *window, int32_t *right, int32_t *bottom);
+
+// ---- The shell: menus, cursor, dialogs, window life ---------------------------
+
+// Sets or clears the check mark of the menu item with this command identifier.
+void PlatCheckMenuItem(PlatWindow *window, int command, int checked);
+// Destroys the main window; the host then calls OnDestroy.
+void PlatDestroyWindow(PlatWindow *window);
+// Ends the message loop once the current message is handled, with this
+// exit code.
+void PlatPostQuit(int exitCode);
+// Runs the About box modally; returns when it has been closed.
+void PlatRunAboutDialog(PlatWindow *window);
+
+// What the open-file dialog is asked for.
+struct OpenFileRequest {
+    // One description/pattern pair, each ended by a zero byte, and a closing
+    // zero byte: "*.PAK files (*.PAK)\0*.PAK\0\0".
+    const char *filter;
+    const char *title;  // "Select file to Open"
+    // In: the name the dialog starts with (empty: none, start in the
+    // current folder). Out: the full path of the confirmed file.
+    char *file;
+    size_t fileCapacity;  // bytes of file, terminator included
+};
+// Asks the user for an existing file. Returns 1 with the path in
+// request->file, or 0 for cancel or any failure.
+int PlatChooseOpenFile(PlatWindow *window, OpenFileRequest *request);
+
+// The busy cursor. The cursor that was current before the wait cursor is
+// kept as a property of the window while the wait cursor is up.
+PlatCursor *PlatGetSavedCursor(PlatWindow *window);
+void PlatSaveCursor(PlatWindow *window, PlatCursor *cursor);
+// Removes the saved cursor from the window and returns it (null if none).
+PlatCursor *PlatTakeSavedCursor(PlatWindow *window);
+// Makes the wait cursor current; returns the cursor it replaced, or null
+// when there was none.
+PlatCursor *PlatSetWaitCursor(PlatWindow *window);
+void PlatSetCursor(PlatWindow *window, PlatCursor *cursor);
+// Raises (show = 1) or lowers (show = 0) the cursor's show count.
+void PlatShowCursor(int show);
+
+// The paint device context of the window, valid until PlatEndPaint.
+PlatDC *PlatBeginPaint(PlatWindow *window);
+void PlatEndPaint(PlatWindow *window, PlatDC *dc);
+
+// The map list of the map selection dialog (its list box).
+void PlatListReset(PlatDialog *dialog);
+void PlatListAppend(PlatDialog *dialog, const char *text);
+// Index of the selected row, or -1 when no row is selected.
+int PlatListSelection(PlatDialog *dialog);
+// Copies row index's text, terminated, into out (capacity bytes).
+void PlatListText(PlatDialog *dialog, int index, char *out, size_t capacity);
+// Closes a dialog with a result.
+void PlatEndDialog(PlatDialog *dialog, int result);
 
 // ---- Drawing ---------------------------------------------------------------
 // The logical window W x H is stretched over the viewport (the client area),

@@ -1,19 +1,25 @@
 // recording_backend.cpp - see recording_backend.h.
 #include "support/recording_backend.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
-#include "map/archive_reader.h"
 #include "map/model.h"
 #include "platform/platform.h"
+#include "shell/shell.h"
 
 struct PlatWindow {
     int unused;
 };
 struct PlatDC {
     int unused;
+};
+struct PlatDialog {
+    std::vector<std::string> rows;
+    int selection;
+    int ended;
 };
 
 Recording recording;
@@ -29,15 +35,20 @@ void ResetRecording(void) {
     MapBounds = MapBoundsRecord{};
     fileName[0] = '\0';
     selectedMapName[0] = '\0';
+    ViewMode = 105;
     recording.~Recording();
     new (&recording) Recording{};
     recording.chooseRow = -1;
+    recording.dialogResult = -1;
+    recording.quitCode = -1;
+    recording.cursor = 1;  // the arrow
     recording.clientRight = 800;
     recording.clientBottom = 600;
     recording.recordCalls = true;
 }
 
-// Each block carries its size in front so that frees can be counted.
+// ---- Memory: counted, and refused on request ------------------------------------
+
 void *PlatAlloc(size_t n) {
     recording.allocations++;
     recording.bytesAllocated += n;
@@ -54,49 +65,126 @@ void PlatFree(void *block) {
     std::free(block);
 }
 
+// ---- What the user sees -----------------------------------------------------------
+
+static void Event(const std::string &text) { recording.events.push_back(text); }
+
 void PlatMessageBox(PlatWindow *, const char *text, const char *caption) {
     recording.messages.push_back({text, caption});
-    recording.events.push_back(std::string("message ") + caption + "|" + text);
+    Event(std::string("message ") + caption + "|" + text);
 }
 
 void PlatSetWindowTitle(PlatWindow *, const char *title) {
     recording.titles.push_back(title);
-    recording.events.push_back(std::string("title ") + title);
+    Event(std::string("title ") + title);
 }
 
 void PlatInvalidate(PlatWindow *) {
     recording.repaints++;
-    recording.events.push_back("repaint");
+    Event("repaint");
 }
 
-// Offers the listed entries as rows, then picks the scripted row or name.
+void PlatCheckMenuItem(PlatWindow *, int command, int checked) { recording.checks[command] = checked; }
+
+void PlatDestroyWindow(PlatWindow *window) {
+    recording.destroyed = true;
+    Event("destroy");
+    OnDestroy(window);
+}
+
+void PlatPostQuit(int exitCode) { recording.quitCode = exitCode; }
+
+void PlatRunAboutDialog(PlatWindow *) {
+    recording.aboutRuns++;
+    Event("about");
+    PlatDialog dialog{{}, -1, 0};
+    AboutCommand(&dialog, DIALOG_OK);
+    recording.dialogResult = dialog.ended;
+}
+
+// ---- Dialogs answered from the script ----------------------------------------------
+
+// The map list as a user works it: the shell fills the list, the script
+// selects a row (or none) and presses OK or Cancel.
 void PlatRunMapSelectDialog(PlatWindow *) {
     recording.dialogRuns++;
-    recording.events.push_back("dialog");
-    selectedMapName[0] = '\0';
-    recording.offeredRows.clear();
-    for (int32_t i = 0; i < MapData.dirCount; i++) {
-        if (!IsListedMapEntry(&MapData.dirList[i])) continue;
-        char row[SELECTED_MAP_NAME_SIZE];
-        CopyDirEntryName(&MapData.dirList[i], row);
-        recording.offeredRows.push_back(row);
-    }
-    std::string chosen;
+    Event("dialog");
+    PlatDialog dialog{{}, -1, -1};
+    MapSelectInit(&dialog);
+    recording.offeredRows = dialog.rows;
+    int row = -1;
     if (recording.chooseRow >= 0) {
-        if (size_t(recording.chooseRow) < recording.offeredRows.size())
-            chosen = recording.offeredRows[recording.chooseRow];
+        row = recording.chooseRow < int(dialog.rows.size()) ? recording.chooseRow : -1;
     } else {
-        for (const std::string &row : recording.offeredRows)
-            if (row == recording.chooseName) chosen = row;
+        for (size_t i = 0; i < dialog.rows.size() && row < 0; i++)
+            if (dialog.rows[i] == recording.chooseName) row = int(i);
     }
-    std::strncpy(selectedMapName, chosen.c_str(), SELECTED_MAP_NAME_SIZE - 1);
-    selectedMapName[SELECTED_MAP_NAME_SIZE - 1] = '\0';
+    dialog.selection = row;
+    bool ok = row >= 0 || recording.okWithoutRow;
+    MapSelectCommand(&dialog, ok ? DIALOG_OK : DIALOG_CANCEL);
+    recording.dialogResult = dialog.ended;
 }
+
+void PlatListReset(PlatDialog *dialog) { dialog->rows.clear(); }
+void PlatListAppend(PlatDialog *dialog, const char *text) { dialog->rows.push_back(text); }
+int PlatListSelection(PlatDialog *dialog) { return dialog->selection; }
+void PlatListText(PlatDialog *dialog, int index, char *out, size_t capacity) {
+    std::snprintf(out, capacity, "%s", dialog->rows[size_t(index)].c_str());
+}
+void PlatEndDialog(PlatDialog *dialog, int result) { dialog->ended = result; }
+
+int PlatChooseOpenFile(PlatWindow *, OpenFileRequest *request) {
+    recording.openDialogs++;
+    Event("open dialog");
+    const char *f = request->filter;
+    size_t n = 0;
+    while (f[n] || f[n + 1]) n++;  // up to the double zero byte
+    recording.openFilter.assign(f, n + 2);
+    recording.openTitle = request->title;
+    recording.openPrefilled = request->file;
+    if (recording.openAnswer.empty()) return 0;
+    std::snprintf(request->file, request->fileCapacity, "%s", recording.openAnswer.c_str());
+    return 1;
+}
+
+// ---- Cursor and paint -------------------------------------------------------------
+
+PlatCursor *PlatGetSavedCursor(PlatWindow *) {
+    return reinterpret_cast<PlatCursor *>(intptr_t(recording.savedCursor));
+}
+void PlatSaveCursor(PlatWindow *, PlatCursor *cursor) {
+    recording.savedCursor = int(reinterpret_cast<intptr_t>(cursor));
+}
+PlatCursor *PlatTakeSavedCursor(PlatWindow *) {
+    int saved = recording.savedCursor;
+    recording.savedCursor = 0;
+    return reinterpret_cast<PlatCursor *>(intptr_t(saved));
+}
+PlatCursor *PlatSetWaitCursor(PlatWindow *) {
+    int previous = recording.cursor;
+    recording.cursor = 99;  // the wait cursor
+    Event("wait cursor");
+    return reinterpret_cast<PlatCursor *>(intptr_t(previous));
+}
+void PlatSetCursor(PlatWindow *, PlatCursor *cursor) {
+    recording.cursor = int(reinterpret_cast<intptr_t>(cursor));
+    Event("cursor " + std::to_string(recording.cursor));
+}
+void PlatShowCursor(int show) { recording.showCount += show ? 1 : -1; }
+
+PlatDC *PlatBeginPaint(PlatWindow *) {
+    recording.paints++;
+    Event("begin paint");
+    return &theDC;
+}
+void PlatEndPaint(PlatWindow *, PlatDC *) { Event("end paint"); }
 
 void PlatGetClientSize(PlatWindow *, int32_t *right, int32_t *bottom) {
     *right = recording.clientRight;
     *bottom = recording.clientBottom;
 }
+
+// ---- Drawing ------------------------------------------------------------------------
 
 static void Record(const char *op, int32_t a, int32_t b) {
     if (recording.recordCalls) recording.calls.push_back({op, a, b});

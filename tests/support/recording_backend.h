@@ -10,6 +10,7 @@
 #define KORVITAN_RECORDING_BACKEND_H
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,10 +37,28 @@ struct Recording {
     // The rows the map list offered at its last run.
     std::vector<std::string> offeredRows;
     int dialogRuns;
+    int dialogResult;  // what the last dialog ended with, -1 if it did not
+    std::map<int, int> checks;  // check mark by command; absent: never set
+    int aboutRuns;
+    bool destroyed;
+    int quitCode;  // -1 until the program posts its quit
+    // The open-file dialog: what it was asked, how often.
+    int openDialogs;
+    std::string openFilter;  // the whole filter, zero bytes included
+    std::string openTitle;
+    std::string openPrefilled;
+    // The cursor: the current one, the window's saved property, the show
+    // count. Cursors are small integers; 0 stands for none.
+    int cursor;
+    int savedCursor;
+    int showCount;
+    int paints;
 
     // What the user answers and the host provides.
     std::string chooseName;  // chosen row text; "" cancels
     int chooseRow;           // >= 0: choose the row at that index instead
+    bool okWithoutRow;       // press OK with no row selected
+    std::string openAnswer;  // the path the user confirms; "" cancels
     int32_t clientRight, clientBottom;
     bool recordCalls;
 

@@ -1,0 +1,253 @@
+// bench.cpp - how fast KORVITAN loads a level, computes the six views and
+// draws them, on generated levels up to the largest the format holds
+// (65,536 vertices: the edge table's indices are 16 bits wide).
+//
+//   Load/SIZE          LoadBspFile + FreeMapData of a level file on disk
+//   Segments/VIEW/SIZE BeginViewFrame + ViewSegmentAt over every edge
+//   Raster/VIEW/SIZE   the view's segments (computed beforehand) drawn with
+//                      RasterMoveTo/RasterLineTo on a 1920x1080 canvas
+//   Draw/VIEW/SIZE     DrawView through the recording backend with nothing
+//                      recorded: views plus platform calls, no pixels
+//
+// The levels are a grid of boxes (rooms), 8 vertices and 12 edges each, with
+// the remaining edges joining corners of nearby boxes, all from a fixed seed,
+// so that lines are tens to hundreds of pixels long at 1920x1080. Each level
+// is written to a temporary file once per run. Not part of the tests; run
+//
+//   build/korvitan_bench --benchmark_min_time=0.2
+//
+// and add --benchmark_filter=Raster (say) to run a subset.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "map/level_reader.h"
+#include "map/model.h"
+#include "platform/raster/raster.h"
+#include "res/resource.h"
+#include "support/level_writer.h"
+#include "support/recording_backend.h"
+#include "support/temp_files.h"
+#include "view/views.h"
+
+enum { CANVAS_WIDTH = 1920, CANVAS_HEIGHT = 1080, CELL = 256 };
+
+struct LevelSize {
+    const char *name;
+    int32_t vertices;  // a multiple of 8 whose boxes fill a 2:1 grid
+    int32_t edges;
+};
+
+static const LevelSize kSizes[] = {{"4k_60k", 4096, 60000}, {"64k_1m", 65536, 1000000}};
+static const int kSizeCount = 2;
+
+static const struct {
+    const char *name;
+    int mode;
+} kViews[] = {{"xy", IDM_VIEW_XY},   {"xz", IDM_VIEW_XZ},   {"yz", IDM_VIEW_YZ},
+              {"3dx", IDM_VIEW_3DX}, {"3dy", IDM_VIEW_3DY}, {"3dz", IDM_VIEW_3DZ}};
+
+// splitmix64: the same numbers on every host and library.
+static uint64_t NextRandom(uint64_t *state) {
+    uint64_t z = (*state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+static int32_t RandomIn(uint64_t *state, int32_t lo, int32_t hi) {
+    return lo + int32_t(NextRandom(state) % uint64_t(hi - lo + 1));
+}
+
+static Bytes GenerateLevel(const LevelSize &size) {
+    int32_t boxes = size.vertices / 8;
+    int32_t gridW = 1;
+    while (gridW * gridW < boxes * 2) gridW *= 2;
+    int32_t gridH = boxes / gridW;
+    if (gridW * gridH * 8 != size.vertices) std::abort();
+    uint64_t seed = 0x4B4F5256ull + uint64_t(size.vertices);
+    std::vector<Vertex> vertices;
+    std::vector<Edge> edges;
+    for (int32_t cy = 0; cy < gridH; cy++) {
+        for (int32_t cx = 0; cx < gridW; cx++) {
+            int32_t w = RandomIn(&seed, 96, 224), d = RandomIn(&seed, 96, 224);
+            float x0 = float((cx - gridW / 2) * CELL + RandomIn(&seed, 0, CELL - w));
+            float y0 = float((cy - gridH / 2) * CELL + RandomIn(&seed, 0, CELL - d));
+            // Floors rise and fall across the map in steps of 32 units.
+            int32_t hill = std::abs(cx % 32 - 16) + std::abs(cy % 32 - 16);
+            float z0 = float(32 * (hill + RandomIn(&seed, 0, 3)));
+            float h = float(RandomIn(&seed, 96, 256));
+            for (int corner = 0; corner < 8; corner++)
+                vertices.push_back({x0 + (corner & 1 ? float(w) : 0.0f),
+                                    y0 + (corner & 2 ? float(d) : 0.0f),
+                                    z0 + (corner & 4 ? h : 0.0f)});
+            uint16_t base = uint16_t((cy * gridW + cx) * 8);
+            for (int corner = 0; corner < 8; corner++)
+                for (int bit = 1; bit < 8; bit <<= 1)
+                    if (!(corner & bit))
+                        edges.push_back({uint16_t(base + corner), uint16_t(base + (corner | bit))});
+        }
+    }
+    // The remaining edges go box by box, as a level stores its faces: each
+    // joins a corner of the box to one of a box nearby, mostly the next box
+    // or two over, now and then a longer run across.
+    int32_t extra = size.edges - int32_t(edges.size());
+    for (int32_t k = 0; k < extra; k++) {
+        int32_t box = int32_t(int64_t(k) * boxes / extra);
+        int32_t cx = box % gridW, cy = box / gridW;
+        int32_t reach = NextRandom(&seed) % 8 == 0 ? 8 : 2;
+        int32_t nx = std::clamp(cx + RandomIn(&seed, -reach, reach), 0, gridW - 1);
+        int32_t ny = std::clamp(cy + RandomIn(&seed, -reach, reach), 0, gridH - 1);
+        edges.push_back({uint16_t((cy * gridW + cx) * 8 + RandomIn(&seed, 0, 7)),
+                         uint16_t((ny * gridW + nx) * 8 + RandomIn(&seed, 0, 7))});
+    }
+    return LevelBytes(vertices, edges);
+}
+
+struct LevelFile {
+    std::string path;
+    int64_t bytes;
+};
+
+static const LevelFile &LevelFor(int size) {
+    static LevelFile files[kSizeCount];
+    if (files[size].path.empty()) {
+        Bytes bytes = GenerateLevel(kSizes[size]);
+        files[size].path = WriteTempFile(std::string("bench_") + kSizes[size].name + ".bsp", bytes);
+        files[size].bytes = int64_t(bytes.size());
+    }
+    return files[size];
+}
+
+// The size whose level is in MapData, or -1.
+static int loadedSize = -1;
+
+static void ForgetLoadEvents() {
+    recording.titles.clear();
+    recording.events.clear();
+}
+
+static void EnsureLoaded(int size) {
+    if (loadedSize == size) return;
+    ChooseFile(LevelFor(size).path);
+    if (!LoadBspFile(RecordingWindow()) || MapData.edgeCount != kSizes[size].edges) {
+        std::fprintf(stderr, "could not load the %s level\n", kSizes[size].name);
+        std::exit(1);
+    }
+    ForgetLoadEvents();
+    loadedSize = size;
+}
+
+static void BM_Load(benchmark::State &state, int size) {
+    const LevelFile &level = LevelFor(size);
+    ChooseFile(level.path);
+    for (auto _ : state) {
+        if (!LoadBspFile(RecordingWindow()) || MapData.edgeCount != kSizes[size].edges) {
+            state.SkipWithError("load failed");
+            break;
+        }
+        benchmark::DoNotOptimize(MapData.edges);
+        FreeMapData();
+        ForgetLoadEvents();
+    }
+    loadedSize = -1;
+    state.SetBytesProcessed(state.iterations() * level.bytes);
+}
+
+static void BM_Segments(benchmark::State &state, int size, int mode) {
+    EnsureLoaded(size);
+    for (auto _ : state) {
+        ViewFrame frame;
+        BeginViewFrame(mode, CANVAS_WIDTH, CANVAS_HEIGHT, &frame);
+        uint64_t sink = 0;
+        ViewSegment s;
+        for (int32_t i = 0; i < MapData.edgeCount; i++)
+            if (ViewSegmentAt(&frame, i, &s))
+                sink += uint64_t(s.start.x) + 3 * uint64_t(s.start.y) + 5 * uint64_t(s.end.x) +
+                        7 * uint64_t(s.end.y);
+        benchmark::DoNotOptimize(sink);
+    }
+    state.SetItemsProcessed(state.iterations() * MapData.edgeCount);
+}
+
+static void BM_Raster(benchmark::State &state, int size, int mode) {
+    EnsureLoaded(size);
+    ViewFrame frame;
+    BeginViewFrame(mode, CANVAS_WIDTH, CANVAS_HEIGHT, &frame);
+    std::vector<ViewSegment> segments;
+    double pixelsLong = 0;  // major-axis length of every line, in pixels
+    ViewSegment s;
+    for (int32_t i = 0; i < MapData.edgeCount; i++) {
+        if (!ViewSegmentAt(&frame, i, &s)) continue;
+        segments.push_back(s);
+        int64_t dx = RasterMapCoordinate(s.end.x, CANVAS_WIDTH, frame.windowWidth) -
+                     RasterMapCoordinate(s.start.x, CANVAS_WIDTH, frame.windowWidth);
+        int64_t dy = RasterMapCoordinate(s.end.y, CANVAS_HEIGHT, frame.windowHeight) -
+                     RasterMapCoordinate(s.start.y, CANVAS_HEIGHT, frame.windowHeight);
+        pixelsLong += double(std::max(std::llabs(dx), std::llabs(dy)));
+    }
+    static std::vector<uint8_t> pixels(size_t(CANVAS_WIDTH) * CANVAS_HEIGHT);
+    RasterCanvas canvas;
+    RasterInit(&canvas, pixels.data(), CANVAS_WIDTH, CANVAS_HEIGHT);
+    for (auto _ : state) {
+        RasterClear(&canvas);
+        RasterSetViewportExt(&canvas, frame.viewportWidth, frame.viewportHeight);
+        RasterSetWindowExt(&canvas, frame.windowWidth, frame.windowHeight);
+        for (const ViewSegment &seg : segments) {
+            RasterMoveTo(&canvas, seg.start.x, seg.start.y);
+            RasterLineTo(&canvas, seg.end.x, seg.end.y);
+        }
+        benchmark::DoNotOptimize(pixels.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * MapData.edgeCount);
+    state.counters["px_per_line"] = segments.empty() ? 0.0 : pixelsLong / double(segments.size());
+}
+
+static void BM_Draw(benchmark::State &state, int size, int mode) {
+    EnsureLoaded(size);
+    recording.recordCalls = false;
+    recording.clientRight = CANVAS_WIDTH;
+    recording.clientBottom = CANVAS_HEIGHT;
+    for (auto _ : state) {
+        DrawView(RecordingWindow(), RecordingDC(), mode);
+        benchmark::ClobberMemory();
+    }
+    if (!recording.calls.empty()) state.SkipWithError("drawing calls were recorded");
+    state.SetItemsProcessed(state.iterations() * MapData.edgeCount);
+}
+
+int main(int argc, char **argv) {
+    ResetRecording();
+    recording.recordCalls = false;
+    for (int size = 0; size < kSizeCount; size++) {
+        std::string suffix = std::string("/") + kSizes[size].name;
+        benchmark::RegisterBenchmark(("Load" + suffix).c_str(),
+                                     [size](benchmark::State &st) { BM_Load(st, size); })
+            ->Unit(benchmark::kMillisecond);
+        for (const auto &view : kViews) {
+            std::string name = std::string("/") + view.name + suffix;
+            int mode = view.mode;
+            benchmark::RegisterBenchmark(("Segments" + name).c_str(), [size, mode](benchmark::State &st) {
+                BM_Segments(st, size, mode);
+            })->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("Raster" + name).c_str(), [size, mode](benchmark::State &st) {
+                BM_Raster(st, size, mode);
+            })->Unit(benchmark::kMillisecond);
+            if (mode == IDM_VIEW_XY || mode == IDM_VIEW_3DZ)
+                benchmark::RegisterBenchmark(("Draw" + name).c_str(), [size, mode](benchmark::State &st) {
+                    BM_Draw(st, size, mode);
+                })->Unit(benchmark::kMillisecond);
+        }
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    FreeMapData();
+    return 0;
+}
