@@ -217,19 +217,52 @@ void RasterLineTo(RasterCanvas *canvas, int32_t x, int32_t y) {
 // which holds for either sign of window. |v*viewport| <= 2^62, so the result
 // always fits in int64 and the intermediate fits easily in 128 bits.
 int64_t RasterMapCoordinate(int32_t v, int32_t viewport, int32_t window) {
+    // Ordinary extents keep 2*v*viewport + window within 64 bits; only
+    // extents beyond 2^30 need the 128-bit route.
+    const int32_t limit = int32_t(1) << 30;
+    if (viewport > -limit && viewport < limit && window > -limit && window < limit) {
+        int64_t numerator = 2 * int64_t(v) * viewport + window;
+        int64_t denominator = 2 * int64_t(window);
+        int64_t q = numerator / denominator;
+        if (numerator % denominator != 0 && ((numerator < 0) != (denominator < 0))) --q;
+        return q;
+    }
     Int128 numerator = 2 * Int128(v) * viewport + window;
     return int64_t(FloorDiv(numerator, 2 * Int128(window)));
 }
 
+// A line whose two ends are inside the canvas needs no clipping and no
+// 128-bit arithmetic: the plain stepping loop, set up in 64 bits. This is
+// the common case and the one the per-line cost matters for.
+static void InsideLine(RasterCanvas *canvas, int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
+    int64_t dx = x1 - x0, dy = y1 - y0;
+    int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+    bool xMajor = adx >= ady;
+    int64_t steps = xMajor ? adx : ady;
+    if (steps == 0) return;
+    int64_t minorDelta = xMajor ? ady : adx;
+    int64_t dMajor = xMajor ? dx : dy, dMinor = xMajor ? dy : dx;
+    ptrdiff_t width = canvas->width;
+    ptrdiff_t majorStride = (dMajor < 0 ? -1 : 1) * (xMajor ? 1 : width);
+    ptrdiff_t minorStride = (dMinor < 0 ? -1 : 1) * (xMajor ? width : 1);
+    // The error term at step 0: halves go to the lower coordinate.
+    int64_t error = dMinor < 0 ? steps - 1 : steps;
+    StepPixels<int64_t>(canvas->pixels, ptrdiff_t(y0) * width + ptrdiff_t(x0), majorStride,
+                        minorStride, steps, error, 2 * minorDelta, 2 * steps);
+}
+
 void RasterDeviceLine(RasterCanvas *canvas, int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
     if (canvas->width <= 0 || canvas->height <= 0) return;
+    // A line stays within the box of its two ends, so when both are inside
+    // there is nothing to clip.
+    if (InsideCanvas(canvas, x0, y0) && InsideCanvas(canvas, x1, y1)) {
+        InsideLine(canvas, x0, y0, x1, y1);
+        return;
+    }
     LineSteps line = DescribeLine(x0, y0, x1, y1);
     if (line.steps == 0) return;
     Int128 first = 0;
     Int128 last = Int128(line.steps) - 1;
-    // A line stays within the box of its two ends, so when both are inside
-    // there is nothing to clip: that is the common case and costs nothing.
-    bool inside = InsideCanvas(canvas, x0, y0) && InsideCanvas(canvas, x1, y1);
-    if (!inside && !ClipSteps(canvas, line, &first, &last)) return;
+    if (!ClipSteps(canvas, line, &first, &last)) return;
     PlotSteps(canvas, line, first, last);
 }
