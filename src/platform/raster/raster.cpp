@@ -14,6 +14,7 @@
 #include "platform/raster/raster.h"
 
 #include <cstddef>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -43,13 +44,6 @@ struct StepState {
 Int128 Abs128(Int128 v) { return v < 0 ? -v : v; }
 Int128 Min128(Int128 a, Int128 b) { return a < b ? a : b; }
 Int128 Max128(Int128 a, Int128 b) { return a > b ? a : b; }
-
-// floor(a / b) for any signs; b != 0. C++ division truncates towards 0.
-Int128 FloorDiv(Int128 a, Int128 b) {
-    Int128 q = a / b;
-    if (a % b != 0 && ((a < 0) != (b < 0))) --q;
-    return q;
-}
 
 LineSteps DescribeLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
     Int128 dx = Int128(x1) - x0;
@@ -213,22 +207,13 @@ void RasterLineTo(RasterCanvas *canvas, int32_t x, int32_t y) {
     canvas->currentY = y;
 }
 
-// floor(v*viewport/window + 1/2) = floor((2*v*viewport + window) / (2*window)),
-// which holds for either sign of window. |v*viewport| <= 2^62, so the result
-// always fits in int64 and the intermediate fits easily in 128 bits.
+// The mapping keeps the scale viewport/window as a 32-bit float, as the
+// Windows program's GDI does, and maps each point in double precision,
+// rounding halves up. The float scale matters: 2085 * 722/2780 is exactly
+// 541.5 (pixel 542), but with the float scale it is 541.49997..., pixel 541.
 int64_t RasterMapCoordinate(int32_t v, int32_t viewport, int32_t window) {
-    // Ordinary extents keep 2*v*viewport + window within 64 bits; only
-    // extents beyond 2^30 need the 128-bit route.
-    const int32_t limit = int32_t(1) << 30;
-    if (viewport > -limit && viewport < limit && window > -limit && window < limit) {
-        int64_t numerator = 2 * int64_t(v) * viewport + window;
-        int64_t denominator = 2 * int64_t(window);
-        int64_t q = numerator / denominator;
-        if (numerator % denominator != 0 && ((numerator < 0) != (denominator < 0))) --q;
-        return q;
-    }
-    Int128 numerator = 2 * Int128(v) * viewport + window;
-    return int64_t(FloorDiv(numerator, 2 * Int128(window)));
+    float scale = float(double(viewport) / double(window));
+    return int64_t(std::floor(double(v) * double(scale) + 0.5));
 }
 
 // A line whose two ends are inside the canvas needs no clipping and no

@@ -3,7 +3,8 @@
 // It draws what the Windows program draws with its default pen under the
 // anisotropic mapping mode with both origins at 0:
 //   - each end point is mapped on its own to the nearest device pixel,
-//     halves rounded up: (floor(x*vw/W + 1/2), floor(y*vh/H + 1/2));
+//     halves rounded up, with the scale held as a 32-bit float:
+//     floor(x * float(vw/W) + 1/2), likewise for y;
 //   - the line runs from the start pixel up to, but not including, the end
 //     pixel, so a segment whose ends map to one pixel draws nothing;
 //   - along the major axis every pixel is drawn once; where the exact line
@@ -53,8 +54,8 @@ void RasterSetWindowExt(RasterCanvas *canvas, int32_t width, int32_t height);
 void RasterMoveTo(RasterCanvas *canvas, int32_t x, int32_t y);
 void RasterLineTo(RasterCanvas *canvas, int32_t x, int32_t y);
 
-// Maps one logical coordinate to its device pixel: floor(v*viewport/window
-// + 1/2), exact for every 32-bit input. window must not be 0.
+// Maps one logical coordinate to its device pixel:
+// floor(v * float(viewport/window) + 1/2). window must not be 0.
 int64_t RasterMapCoordinate(int32_t v, int32_t viewport, int32_t window);
 // Draws device pixels from (x0, y0) up to but not including (x1, y1),
 // clipped to the canvas.
