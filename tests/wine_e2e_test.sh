@@ -142,18 +142,7 @@ else
     cat "$work/templates.diff"
 fi
 
-# A display of our own. Xvfb picks a free one itself and reports its number
-# once it accepts clients (-displayfd), so tests started at the same moment
-# never share one.
-start_display() {
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-    xs_track $!
-    _display_ready() { [ -s "$work/display" ]; }
-    xs_poll 20 _display_ready || return 1
-    export DISPLAY=":$(tr -d '\n' <"$work/display")"
-    xs_poll 20 xdotool getdisplaygeometry >/dev/null 2>&1
-}
-start_display || die "Xvfb did not start"
+xs_start || die "Xvfb did not start"
 # The pointer waits in a corner, away from the windows, between clicks.
 park_pointer() { xdotool mousemove 1270 1010; }
 park_pointer

@@ -3,7 +3,7 @@
 # Source it from a test script:
 #
 #   . tests/support/xsession.sh
-#   xs_start                          # Xvfb on a free display; exports DISPLAY
+#   xs_start                          # a private Xvfb; exports DISPLAY
 #   some_program & xs_track $!        # stopped by xs_stop, by process id
 #   win=$(xs_wait_window '^KORVITAN' 30)
 #   xs_wait_title "$win" '^KORVITAN - ' 20
@@ -27,20 +27,23 @@ xs_poll() {
 
 xs_track() { XS_PIDS+=("$1"); }
 
-xs_display_free() { [ ! -e "/tmp/.X11-unix/X$1" ] && [ ! -e "/tmp/.X$1-lock" ]; }
-
-# Starts Xvfb on the first free display from 90 up and waits until it
-# answers. Exports DISPLAY.
+# Starts Xvfb on a display it picks itself once it accepts clients
+# (-displayfd), so tests started at the same moment never share one, and
+# waits until it answers. Exports DISPLAY.
 xs_start() {
-    local n=90
-    while ! xs_display_free "$n"; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 "$XS_SCREEN" -nolisten tcp >/dev/null 2>&1 &
+    local numberfile
+    numberfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 "$XS_SCREEN" -nolisten tcp 3>"$numberfile" >/dev/null 2>&1 &
     xs_track $!
-    export DISPLAY=":$n"
-    if ! xs_poll 20 xdotool getdisplaygeometry >/dev/null 2>&1; then
-        echo "xsession: Xvfb on :$n did not start" >&2
+    _xs_numbered() { [ -s "$1" ]; }
+    if ! xs_poll 20 _xs_numbered "$numberfile"; then
+        rm -f "$numberfile"
+        echo "xsession: Xvfb did not start" >&2
         return 1
     fi
+    export DISPLAY=":$(tr -d '\n' <"$numberfile")"
+    rm -f "$numberfile"
+    xs_poll 20 xdotool getdisplaygeometry >/dev/null 2>&1
 }
 
 # Stops the tracked processes, newest first, and waits for them.

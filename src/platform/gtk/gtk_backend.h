@@ -1,0 +1,35 @@
+// gtk_backend.h - the state the GTK backend's files share.
+//
+// korvitan, the Linux desktop program, is one GtkWindow holding a menu bar
+// and a drawing area. The backend is split by what it talks to:
+//
+//   gtk_main.cpp      main(), the window, its menu bar and their signals
+//   gtk_paint.cpp     the paint cycle's device context and the busy cursor
+//   gtk_dialogs.cpp   message box, open-file dialog, map list, About box
+//
+// Everything else (what a command does, which view is drawn, the map list's
+// rules) is in src/shell; these files only translate to and from GTK.
+#ifndef KORVITAN_GTK_BACKEND_H
+#define KORVITAN_GTK_BACKEND_H
+
+#include <gtk/gtk.h>
+
+struct PlatWindow {
+    GtkWidget *window;  // the GtkWindow; null once it has been destroyed
+    GtkWidget *area;    // the drawing area: the client area of the program
+    cairo_t *cr;        // the draw handler's context while a paint runs
+};
+
+// The one main window of the program.
+extern PlatWindow gtkMainWindow;
+
+// The drawing area's size in device pixels: the allocation times the
+// monitor's scale factor, so every line is one real pixel wide on any screen.
+void GtkClientPixels(PlatWindow *window, int *width, int *height);
+
+// Text for a GTK label or title: GTK wants UTF-8, while paths and archive
+// names are bytes, so invalid sequences are shown as replacement characters.
+// Free with g_free.
+char *GtkDisplayText(const char *bytes);
+
+#endif
