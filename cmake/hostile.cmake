@@ -1,0 +1,81 @@
+# hostile.cmake - checks of hostile input.
+#
+# Always: the unit tests of hostile files (tests/hostile_test.cpp) join
+# korvitan_tests, and make_seeds, the writer of the fuzzers' seed corpus, is
+# built so that every build compiles it.
+#
+# In a build of its own (scripts/test-hostile, with clang):
+#   KORVITAN_SANITIZE  every target built so far (the engine, korvitan-cli,
+#                      the unit tests) gets AddressSanitizer and
+#                      UndefinedBehaviorSanitizer, any report ending the run;
+#   KORVITAN_FUZZ      the engine is also instrumented for coverage, and the
+#                      libFuzzer targets fuzz_level, fuzz_archive, fuzz_views
+#                      are built, with their seed corpus in fuzz-seeds/.
+# This file is included after the targets it instruments are defined.
+
+option(KORVITAN_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(KORVITAN_FUZZ "Build the libFuzzer targets (clang; implies KORVITAN_SANITIZE)" OFF)
+
+target_sources(korvitan_tests PRIVATE
+  ${CMAKE_SOURCE_DIR}/tests/hostile_test.cpp
+  ${CMAKE_SOURCE_DIR}/fuzz/hostile_files.cpp)
+target_include_directories(korvitan_tests PRIVATE ${CMAKE_SOURCE_DIR}/fuzz)
+
+add_executable(make_seeds fuzz/make_seeds.cpp fuzz/hostile_files.cpp)
+target_include_directories(make_seeds PRIVATE ${CMAKE_SOURCE_DIR}/fuzz)
+target_link_libraries(make_seeds PRIVATE korvitan_writer)
+
+if(KORVITAN_FUZZ AND NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  message(FATAL_ERROR "KORVITAN_FUZZ needs clang (libFuzzer): configure with -DCMAKE_CXX_COMPILER=clang++")
+endif()
+
+if(KORVITAN_SANITIZE OR KORVITAN_FUZZ)
+  set(KORVITAN_SANITIZER_FLAGS
+    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  set(korvitan_instrument ${KORVITAN_SANITIZER_FLAGS})
+  if(KORVITAN_FUZZ)
+    # Coverage for libFuzzer to steer by, without libFuzzer's main.
+    list(APPEND korvitan_instrument -fsanitize=fuzzer-no-link)
+  endif()
+  get_property(korvitan_targets DIRECTORY PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS korvitan_targets)
+    get_target_property(type ${target} TYPE)
+    if(type MATCHES "^(STATIC_LIBRARY|OBJECT_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|EXECUTABLE)$")
+      target_compile_options(${target} PRIVATE ${korvitan_instrument})
+    endif()
+    if(type MATCHES "^(SHARED_LIBRARY|MODULE_LIBRARY|EXECUTABLE)$")
+      target_link_options(${target} PRIVATE ${KORVITAN_SANITIZER_FLAGS})
+    endif()
+  endforeach()
+endif()
+
+if(KORVITAN_FUZZ)
+  foreach(name level archive views)
+    add_executable(fuzz_${name}
+      fuzz/fuzz_${name}.cpp fuzz/fuzz_support.cpp fuzz/hostile_files.cpp)
+    target_include_directories(fuzz_${name} PRIVATE ${CMAKE_SOURCE_DIR}/fuzz)
+    target_compile_options(fuzz_${name} PRIVATE -fsanitize=fuzzer ${KORVITAN_SANITIZER_FLAGS})
+    target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer ${KORVITAN_SANITIZER_FLAGS})
+    # The recording backend answers the engine's host calls, as in the tests.
+    target_link_libraries(fuzz_${name} PRIVATE
+      korvitan_shell korvitan_core korvitan_raster korvitan_writer korvitan_recording
+      korvitan_shell korvitan_core)
+    # Every seed (and every input a fuzzer once crashed on that could not be
+    # written as a seed) runs once through the target's checks.
+    set(inputs ${CMAKE_BINARY_DIR}/fuzz-seeds/${name})
+    if(EXISTS ${CMAKE_SOURCE_DIR}/fuzz/regressions/${name})
+      list(APPEND inputs ${CMAKE_SOURCE_DIR}/fuzz/regressions/${name})
+    endif()
+    add_test(NAME fuzz_${name}_seeds COMMAND fuzz_${name} -runs=0 ${inputs})
+  endforeach()
+
+  set(KORVITAN_SEED_DIR "${CMAKE_BINARY_DIR}/fuzz-seeds")
+  add_custom_command(
+    OUTPUT ${KORVITAN_SEED_DIR}/.written
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${KORVITAN_SEED_DIR}
+    COMMAND make_seeds ${KORVITAN_SEED_DIR}
+    COMMAND ${CMAKE_COMMAND} -E touch ${KORVITAN_SEED_DIR}/.written
+    DEPENDS make_seeds
+    COMMENT "Writing the fuzzers' seed corpus")
+  add_custom_target(fuzz_seeds ALL DEPENDS ${KORVITAN_SEED_DIR}/.written)
+endif()

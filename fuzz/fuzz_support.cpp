@@ -1,0 +1,162 @@
+// fuzz_support.cpp - see fuzz_support.h.
+#include "fuzz_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "map/model.h"
+#include "platform/raster/raster.h"
+#include "res/resource.h"
+#include "support/recording_backend.h"
+#include "view/views.h"
+
+void FuzzFail(const char *what, const char *file, int line) {
+    std::fprintf(stderr, "\n%s:%d: broken promise: %s\n", file, line, what);
+    std::abort();
+}
+
+void FuzzReset(void) {
+    ResetRecording();
+    recording.recordCalls = false;
+}
+
+// ---- The input as a real file -------------------------------------------------
+
+namespace {
+
+std::string inputPath;
+int inputFd = -1;
+
+void RemoveInputFile() {
+    if (!inputPath.empty()) unlink(inputPath.c_str());
+}
+
+// One file per process, so parallel fuzzing jobs never share one.
+void OpenInputFile() {
+    const char *base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/korvitan-fuzz-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    inputFd = mkstemp(buffer.data());
+    FUZZ_CHECK(inputFd >= 0);
+    inputPath = buffer.data();
+    std::atexit(RemoveInputFile);
+}
+
+// The number of open file descriptors, to catch a load that leaves one open.
+int OpenDescriptors() {
+    DIR *dir = opendir("/proc/self/fd");
+    if (!dir) return -1;
+    int n = 0;
+    while (readdir(dir)) n++;
+    closedir(dir);
+    return n;
+}
+
+int descriptorsBefore = -1;
+
+}  // namespace
+
+void FuzzChooseInput(const uint8_t *data, size_t size) {
+    if (inputFd < 0) OpenInputFile();
+    FUZZ_CHECK(ftruncate(inputFd, 0) == 0);
+    size_t written = 0;
+    while (written < size) {
+        ssize_t n = pwrite(inputFd, data + written, size - written, off_t(written));
+        FUZZ_CHECK(n > 0);
+        written += size_t(n);
+    }
+    std::snprintf(fileName, sizeof fileName, "%s", inputPath.c_str());
+    descriptorsBefore = OpenDescriptors();
+}
+
+// ---- Checks around a load ------------------------------------------------------
+
+void FuzzCheckLoadAndRelease(int32_t loaded, size_t fileSize, int tablesRead) {
+    FUZZ_CHECK(loaded == 0 || loaded == 1);
+    FUZZ_CHECK(recording.messages.size() <= 1);
+    FUZZ_CHECK(recording.largestRequest <= fileSize);
+    FUZZ_CHECK(recording.bytesAllocated <= uint64_t(tablesRead) * fileSize);
+    FUZZ_CHECK(MapData.file == nullptr);
+    if (loaded) {
+        FUZZ_CHECK(recording.messages.empty());
+        FUZZ_CHECK(MapData.vertexCount == 0 || MapData.vertices != nullptr);
+        FUZZ_CHECK(MapData.edgeCount == 0 || MapData.edges != nullptr);
+    } else {
+        FUZZ_CHECK(MapData.vertices == nullptr && MapData.edges == nullptr);
+        FUZZ_CHECK(MapData.vertexCount == 0 && MapData.edgeCount == 0);
+    }
+    FreeMapData();
+    FUZZ_CHECK(recording.liveBlocks == 0);
+    FUZZ_CHECK(OpenDescriptors() == descriptorsBefore);
+}
+
+// ---- The views -------------------------------------------------------------------
+
+namespace {
+
+struct ClientSize {
+    int32_t right, bottom;
+};
+
+// The sizes a window can have, from none to a few pixels, and one drawn
+// nowhere near its canvas: a 16x16 canvas whose viewport is the largest a
+// host could report, which drives the clipper with 62-bit device points.
+const ClientSize kClientSizes[] = {{64, 48}, {7, 3}, {1, 1}, {0, 0}, {64, 0}, {0, 48}};
+const ClientSize kHugeViewport = {INT32_MAX, INT32_MAX};
+const int32_t kHugeCanvasSide = 16;
+
+bool Mappable(const RasterCanvas &c) {
+    return c.windowWidth != 0 && c.windowHeight != 0 && c.viewportWidth != 0 && c.viewportHeight != 0;
+}
+
+void DrawSegment(RasterCanvas *canvas, const ViewSegment &s) {
+    RasterMoveTo(canvas, s.start.x, s.start.y);
+    RasterLineTo(canvas, s.end.x, s.end.y);
+    if (!Mappable(*canvas)) return;
+    int64_t x0 = RasterMapCoordinate(s.start.x, canvas->viewportWidth, canvas->windowWidth);
+    int64_t y0 = RasterMapCoordinate(s.start.y, canvas->viewportHeight, canvas->windowHeight);
+    int64_t x1 = RasterMapCoordinate(s.end.x, canvas->viewportWidth, canvas->windowWidth);
+    int64_t y1 = RasterMapCoordinate(s.end.y, canvas->viewportHeight, canvas->windowHeight);
+    bool startOnCanvas = x0 >= 0 && x0 < canvas->width && y0 >= 0 && y0 < canvas->height;
+    if (startOnCanvas && (x0 != x1 || y0 != y1))
+        FUZZ_CHECK(canvas->pixels[y0 * canvas->width + x0] == RASTER_BLACK);
+}
+
+// Rasterizes one view into a canvas of width x height pixels whose viewport
+// is viewport; the pixel block is exactly the canvas, so AddressSanitizer
+// sees any store outside it.
+void RasterizeView(int viewMode, int32_t width, int32_t height, ClientSize viewport) {
+    ViewFrame frame;
+    FUZZ_CHECK(BeginViewFrame(viewMode, viewport.right, viewport.bottom, &frame));
+    std::vector<uint8_t> pixels(size_t(width) * size_t(height));
+    RasterCanvas canvas;
+    RasterInit(&canvas, pixels.data(), width, height);
+    RasterClear(&canvas);
+    RasterSetViewportExt(&canvas, frame.viewportWidth, frame.viewportHeight);
+    RasterSetWindowExt(&canvas, frame.windowWidth, frame.windowHeight);
+    ViewSegment segment;
+    for (int32_t i = 0; i < MapData.edgeCount; i++)
+        if (ViewSegmentAt(&frame, i, &segment)) DrawSegment(&canvas, segment);
+    if (!Mappable(canvas))
+        for (uint8_t p : pixels) FUZZ_CHECK(p == RASTER_WHITE);
+}
+
+}  // namespace
+
+void FuzzExerciseViews(void) {
+    for (int view = IDM_VIEW_XY; view <= IDM_VIEW_3DZ; view++) {
+        for (const ClientSize &size : kClientSizes) {
+            RasterizeView(view, size.right, size.bottom, size);
+            recording.clientRight = size.right;
+            recording.clientBottom = size.bottom;
+            DrawView(RecordingWindow(), RecordingDC(), view);
+        }
+        RasterizeView(view, kHugeCanvasSide, kHugeCanvasSide, kHugeViewport);
+    }
+}

@@ -1,0 +1,323 @@
+// hostile_files.cpp - see hostile_files.h.
+#include "hostile_files.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+const char kBadVersion[] = "Invalid BSP version! (should be >=0x1C )";
+const char kBadHeader[] = "Error Reading BspHdr";
+const char kBadVertices[] = "Error Reading Vertices";
+const char kBadEdges[] = "Error Reading Edges";
+const char kBadPakHeader[] = "Error Reading PakHdr";
+const char kNotPak[] = "File is not a .PAK file";
+const char kBadDirectory[] = "Error Reading DirList";
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+const float kInf = std::numeric_limits<float>::infinity();
+const float kTiny = std::numeric_limits<float>::denorm_min();
+// The largest float below 2^31, and 2^31 itself: either side of the range
+// a logical coordinate can take.
+const float kBelow2p31 = 2147483520.0f;
+const float k2p31 = 2147483648.0f;
+
+const std::vector<Vertex> kTriangle = {{0, 0, 0}, {64, 0, 8}, {0, 32, -16}};
+const std::vector<Edge> kTriangleEdges = {{0, 1}, {1, 2}, {2, 0}};
+
+Bytes Triangle(int32_t version = 29) { return LevelBytes(kTriangle, kTriangleEdges, version); }
+
+// A small room with a stair: enough edges in every direction that each view
+// draws something different.
+Bytes Room() {
+    std::vector<Vertex> v = {{0, 0, 0},     {256, 0, 0},   {256, 192, 0},  {0, 192, 0},
+                             {0, 0, 128},   {256, 0, 128}, {256, 192, 128}, {0, 192, 128},
+                             {32, 16, 0},   {32, 16, 16},  {64, 16, 16},   {64, 16, 32},
+                             {96, 16, 32},  {96, 16, 48},  {128, 96, 64},  {128, 96, 256}};
+    std::vector<Edge> e = {{0, 1},  {1, 2},  {2, 3},   {3, 0},   {4, 5},   {5, 6},
+                           {6, 7},  {7, 4},  {0, 4},   {1, 5},   {2, 6},   {3, 7},
+                           {8, 9},  {9, 10}, {10, 11}, {11, 12}, {12, 13}, {14, 15}};
+    return LevelBytes(v, e);
+}
+
+Bytes Resized(Bytes bytes, size_t size) {
+    bytes.resize(size);
+    return bytes;
+}
+
+Bytes WithField(Bytes bytes, size_t at, uint32_t value) {
+    PutU32(bytes, at, value);
+    return bytes;
+}
+
+Bytes WithVertexLump(Bytes bytes, int32_t offset, uint32_t length) {
+    PutI32(bytes, LEVEL_VERTEX_OFFSET_AT, offset);
+    PutU32(bytes, LEVEL_VERTEX_LENGTH_AT, length);
+    return bytes;
+}
+
+Bytes WithEdgeLump(Bytes bytes, int32_t offset, uint32_t length) {
+    PutI32(bytes, LEVEL_EDGE_OFFSET_AT, offset);
+    PutU32(bytes, LEVEL_EDGE_LENGTH_AT, length);
+    return bytes;
+}
+
+HostileFile Loads(const std::string &name, Bytes bytes) { return {name, std::move(bytes), true, ""}; }
+
+HostileFile Fails(const std::string &name, Bytes bytes, const char *message) {
+    return {name, std::move(bytes), false, message};
+}
+
+// Ends without a level and without a message: no map was chosen.
+HostileFile ChoosesNothing(const std::string &name, Bytes bytes) {
+    return {name, std::move(bytes), false, ""};
+}
+
+// ---- Archives ----------------------------------------------------------------
+
+size_t DirectoryOffset(const Bytes &archive) { return size_t(GetI32(archive, PAK_DIR_OFFSET_AT)); }
+
+// Where field `at` of entry i's level header lies in an archive.
+size_t LevelFieldAt(const std::vector<ArchiveEntry> &entries, size_t i, size_t at) {
+    return size_t(ArchiveEntryPosition(entries, i)) + at;
+}
+
+Bytes Archive(const std::vector<ArchiveEntry> &entries, int row, bool okWithoutRow = false) {
+    Bytes bytes = ArchiveBytes(entries);
+    SetMapChoice(bytes, row, okWithoutRow);
+    return bytes;
+}
+
+std::vector<ArchiveEntry> ThreeMaps() {
+    return {{"readme.txt", {'r', 'e', 'a', 'd', '\n'}},
+            {"maps/one.bsp", Triangle()},
+            {"gfx/palette.lmp", Bytes(48, 7)},
+            {"maps/two.bsp", Room()},
+            {"maps/three.bsp", LevelBytes({{1, 2, 3}}, {{0, 0}})}};
+}
+
+// Entry 0 is a triangle level at position 12.
+std::vector<ArchiveEntry> OneMap(Bytes level = Triangle()) { return {{"maps/one.bsp", std::move(level)}}; }
+
+// An archive of one map whose level header field `at` is patched.
+Bytes OneMapWith(size_t at, uint32_t value, Bytes level = Triangle()) {
+    std::vector<ArchiveEntry> entries = OneMap(std::move(level));
+    Bytes bytes = Archive(entries, 0);
+    PutU32(bytes, LevelFieldAt(entries, 0, at), value);
+    return bytes;
+}
+
+// An archive of one map whose entry says the level lies at filePos.
+Bytes OneMapAt(int32_t filePos) {
+    std::vector<ArchiveEntry> entries = OneMap();
+    Bytes bytes = Archive(entries, 0);
+    PutI32(bytes, DirectoryOffset(bytes) + DIR_NAME_SIZE, filePos);
+    return bytes;
+}
+
+Bytes WithDirectory(Bytes bytes, int32_t offset, uint32_t length) {
+    PutI32(bytes, PAK_DIR_OFFSET_AT, offset);
+    PutU32(bytes, PAK_DIR_LENGTH_AT, length);
+    return bytes;
+}
+
+// Two names that fill all 56 bytes and differ only in the last: both read as
+// the same 55 characters, so choosing the second row loads the first entry.
+std::string FullName(char last) { return "maps/" + std::string(50, 'n') + last; }
+
+// A level inside an archive whose vertex and edge tables both lie over the
+// archive's directory: three tables read from the same bytes.
+Bytes TablesOverTheDirectory() {
+    std::vector<ArchiveEntry> entries = {{"maps/one.bsp", Triangle()},
+                                         {"maps/pad.bsp", Bytes(64 * 3, 0)}};
+    Bytes bytes = Archive(entries, 0);
+    int32_t base = ArchiveEntryPosition(entries, 0);
+    int32_t dirOffset = int32_t(DirectoryOffset(bytes));
+    uint32_t dirLength = uint32_t(GetI32(bytes, PAK_DIR_LENGTH_AT));
+    PutI32(bytes, size_t(base) + LEVEL_VERTEX_OFFSET_AT, dirOffset - base);
+    PutU32(bytes, size_t(base) + LEVEL_VERTEX_LENGTH_AT, dirLength);
+    PutI32(bytes, size_t(base) + LEVEL_EDGE_OFFSET_AT, dirOffset - base);
+    PutU32(bytes, size_t(base) + LEVEL_EDGE_LENGTH_AT, dirLength);
+    return bytes;
+}
+
+}  // namespace
+
+MapChoice MapChoiceFromLastByte(uint8_t last) { return {last & 0x7F, (last & 0x80) != 0}; }
+
+void SetMapChoice(Bytes &archive, int row, bool okWithoutRow) {
+    if (archive.empty()) return;
+    archive.back() = uint8_t((row & 0x7F) | (okWithoutRow ? 0x80 : 0));
+}
+
+std::vector<HostileFile> HostileLevels(void) {
+    const Bytes tri = Triangle();
+    const uint32_t triSize = uint32_t(tri.size());  // 124 + 36 + 12
+    std::vector<HostileFile> files = {
+        Loads("triangle", tri),
+        Loads("room", Room()),
+        Loads("version-28", Triangle(28)),
+        Loads("version-max", Triangle(INT32_MAX)),
+        Fails("version-27", Triangle(27), kBadVersion),
+        Fails("version-0", Triangle(0), kBadVersion),
+        Fails("version-negative", Triangle(-1), kBadVersion),
+        Fails("version-min", Triangle(INT32_MIN), kBadVersion),
+        Fails("header-empty", Bytes(), kBadHeader),
+        Fails("header-12", Resized(tri, 12), kBadHeader),
+        Fails("header-123", Resized(tri, 123), kBadHeader),
+        Loads("header-only", Resized(LevelBytes({}, {}), LEVEL_HEADER_SIZE)),
+        // Empty tables are no failure wherever they point.
+        Loads("tables-empty", WithEdgeLump(WithVertexLump(LevelBytes({}, {}), -5000, 0), INT32_MAX, 0)),
+        // Lengths that are not whole records: the rest is read but not counted.
+        Loads("records-partial", WithEdgeLump(WithVertexLump(tri, LEVEL_HEADER_SIZE, 25),
+                                              LEVEL_HEADER_SIZE + 36, 10)),
+        Fails("vertices-before-file", WithVertexLump(tri, -12, 12), kBadVertices),
+        Fails("vertices-4gib", WithVertexLump(tri, LEVEL_HEADER_SIZE, 0xFFFFFFF0u), kBadVertices),
+        Fails("vertices-past-end", WithVertexLump(tri, LEVEL_HEADER_SIZE + 12, 37), kBadVertices),
+        Fails("vertices-far", WithVertexLump(tri, 0x7FFFFFF0, 12), kBadVertices),
+        Fails("vertices-int-min", WithVertexLump(tri, INT32_MIN, 24), kBadVertices),
+        Fails("vertices-one-past", WithVertexLump(tri, 1, triSize), kBadVertices),
+        Fails("edges-2gib", WithField(tri, LEVEL_EDGE_LENGTH_AT, 0x80000000u), kBadEdges),
+        Fails("edges-one-past", WithField(tri, LEVEL_EDGE_LENGTH_AT, 13), kBadEdges),
+        Fails("edges-before-file", WithEdgeLump(tri, -4, 8), kBadEdges),
+        Fails("edges-max-length", WithEdgeLump(tri, 0, 0xFFFFFFFFu), kBadEdges),
+        Loads("edges-to-missing-vertices",
+              LevelBytes(kTriangle, {{0, 1}, {1, 3}, {65535, 0}, {2, 2}, {3, 3}, {0, 65535}})),
+        Loads("edges-without-vertices", LevelBytes({}, {{0, 1}, {0, 0}})),
+        // Both tables read from the same bytes, and both over the header.
+        Loads("tables-overlap", WithEdgeLump(tri, LEVEL_HEADER_SIZE, 36)),
+        Loads("tables-whole-file", WithEdgeLump(WithVertexLump(tri, 0, triSize), 0, triSize)),
+        Loads("nan-first", LevelBytes({{kNaN, kNaN, kNaN}, {1, 2, 3}, {-4, 5, -6}},
+                                      {{0, 1}, {1, 2}, {2, 0}})),
+        Loads("nan-later", LevelBytes({{1, 2, 3}, {kNaN, 0, kNaN}, {-4, 5, -6}, {9, kNaN, 9}},
+                                      {{0, 1}, {1, 2}, {2, 3}, {3, 0}})),
+        Loads("infinities", LevelBytes({{-kInf, 0, 0}, {kInf, 1, 1}, {0, kInf, -kInf}, {5, 5, 5}},
+                                       {{0, 1}, {1, 2}, {2, 3}, {3, 0}})),
+        Loads("huge", LevelBytes({{-FLT_MAX, -FLT_MAX, -FLT_MAX}, {FLT_MAX, FLT_MAX, FLT_MAX},
+                                  {0, 0, 0}, {FLT_MAX, -FLT_MAX, 0}},
+                                 {{0, 1}, {1, 2}, {2, 3}, {3, 0}})),
+        Loads("near-int32", LevelBytes({{-kBelow2p31, 0, -k2p31}, {kBelow2p31, k2p31, 0},
+                                        {0, -k2p31, kBelow2p31}},
+                                       {{0, 1}, {1, 2}, {2, 0}})),
+        Loads("denormals", LevelBytes({{kTiny, -kTiny, 0}, {-0.0f, kTiny, -kTiny}, {0, 0, 1e-30f}},
+                                      {{0, 1}, {1, 2}})),
+        Loads("one-point", LevelBytes({{7, 7, 7}, {7, 7, 7}}, {{0, 1}, {1, 0}, {0, 0}})),
+    };
+    return files;
+}
+
+std::vector<HostileFile> HostileArchives(void) {
+    std::vector<ArchiveEntry> three = ThreeMaps();
+    const Bytes valid = Archive(three, 1);
+    const int32_t size = int32_t(valid.size());
+    const int32_t dirOffset = int32_t(DirectoryOffset(valid));
+
+    Bytes wrongMagic = valid;
+    std::memcpy(wrongMagic.data(), "PAK ", 4);
+    Bytes lowerMagic = valid;
+    std::memcpy(lowerMagic.data(), "pack", 4);
+
+    // Entry 0 is a map, entry 1 not; a directory of 100 bytes holds entry 0
+    // whole and 36 bytes of entry 1.
+    Bytes partialDirectory = Archive({{"maps/one.bsp", Triangle()}, {"gfx/x.lmp", Bytes(8, 1)}}, 0);
+    PutU32(partialDirectory, PAK_DIR_LENGTH_AT, 100);
+
+    // In each pair the entry that must not be loaded is a refused level, so
+    // loading it would show up as a failure.
+    std::vector<ArchiveEntry> prefixed = {{"maps/hall.bsp.old", Triangle(27)},
+                                          {"maps/hall.bsp", Triangle()}};
+    std::vector<ArchiveEntry> duplicated = {{"maps/twice.bsp", Triangle()},
+                                            {"maps/twice.bsp", Triangle(27)}};
+    std::vector<ArchiveEntry> unterminated = {{FullName('a'), Triangle()},
+                                              {FullName('b'), Triangle(27)}};
+
+    std::vector<ArchiveEntry> oneMap = OneMap();
+    const int32_t oneMapSize = int32_t(ArchiveBytes(oneMap).size());
+
+    std::vector<HostileFile> files = {
+        Loads("three-maps", valid),
+        Loads("three-maps-first", Archive(three, 0)),
+        Loads("three-maps-last", Archive(three, 2)),
+        ChoosesNothing("three-maps-no-such-row", Archive(three, 3)),
+        ChoosesNothing("three-maps-ok-without-row", Archive(three, 100, true)),
+        Fails("header-empty", Bytes(), kBadPakHeader),
+        Fails("header-4", Resized(valid, 4), kBadPakHeader),
+        Fails("header-11", Resized(valid, 11), kBadPakHeader),
+        Fails("magic-wrong", wrongMagic, kNotPak),
+        Fails("magic-lower-case", lowerMagic, kNotPak),
+        Fails("magic-level", Triangle(), kNotPak),
+        Fails("directory-past-end", WithDirectory(valid, size, 64), kBadDirectory),
+        Fails("directory-one-past", WithDirectory(valid, dirOffset + 1, uint32_t(size - dirOffset)),
+              kBadDirectory),
+        Fails("directory-negative", WithDirectory(valid, -64, 64), kBadDirectory),
+        Fails("directory-int-min", WithDirectory(valid, INT32_MIN, 64), kBadDirectory),
+        Fails("directory-4gib", WithDirectory(valid, dirOffset, 0xFFFFFFFFu), kBadDirectory),
+        Fails("directory-far", WithDirectory(valid, INT32_MAX, 64), kBadDirectory),
+        ChoosesNothing("directory-empty", WithDirectory(valid, -1, 0)),
+        Loads("directory-100-bytes", partialDirectory),
+        ChoosesNothing("directory-whole-file", WithDirectory(valid, 0, uint32_t(size) & ~63u)),
+        ChoosesNothing("no-maps", Archive({{"readme.txt", {'x'}}, {"gfx/a.lmp", Bytes(16, 2)}}, 0)),
+        ChoosesNothing("no-entries", Archive({}, 0)),
+        Loads("names-without-terminator", Archive(unterminated, 1)),
+        Loads("name-prefix", Archive(prefixed, 1)),
+        Loads("names-duplicated", Archive(duplicated, 1)),
+        Fails("level-past-end", OneMapAt(oneMapSize), kBadHeader),
+        Fails("level-negative", OneMapAt(-1), kBadHeader),
+        Fails("level-int-max", OneMapAt(INT32_MAX), kBadHeader),
+        Fails("level-header-cut", OneMapAt(oneMapSize - LEVEL_HEADER_SIZE + 1), kBadHeader),
+        Fails("level-version-27", OneMapWith(LEVEL_VERSION_OFFSET, 27), kBadVersion),
+        // base + offset wraps past 2^31 and turns negative.
+        Fails("level-vertices-wrap", OneMapWith(LEVEL_VERTEX_OFFSET_AT, INT32_MAX), kBadVertices),
+        Fails("level-edges-wrap", OneMapWith(LEVEL_EDGE_OFFSET_AT, 0x7FFFFFF8u), kBadEdges),
+        Fails("level-edges-4gib", OneMapWith(LEVEL_EDGE_LENGTH_AT, 0xFFFFFFFCu), kBadEdges),
+        // A negative offset may reach back before the level: here the vertex
+        // table is the archive header itself.
+        Loads("level-vertices-behind", OneMapWith(LEVEL_VERTEX_OFFSET_AT, uint32_t(-PAK_HEADER_SIZE))),
+        Loads("level-tables-over-directory", TablesOverTheDirectory()),
+    };
+    return files;
+}
+
+std::vector<HostileFile> HostileViewInputs(void) {
+    // Byte 0 is the vertex count; see LevelFromViewInput.
+    auto input = [](const std::vector<Vertex> &v, const std::vector<Edge> &e) {
+        Bytes bytes(1, uint8_t(v.size()));
+        const uint8_t *pv = reinterpret_cast<const uint8_t *>(v.data());
+        const uint8_t *pe = reinterpret_cast<const uint8_t *>(e.data());
+        bytes.insert(bytes.end(), pv, pv + v.size() * sizeof(Vertex));
+        bytes.insert(bytes.end(), pe, pe + e.size() * sizeof(Edge));
+        return bytes;
+    };
+    std::vector<Edge> ring = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {0, 2}, {1, 3}};
+    return {
+        Loads("triangle", input(kTriangle, kTriangleEdges)),
+        Loads("nan", input({{kNaN, 1, 2}, {3, kNaN, 4}, {5, 6, kNaN}, {0, 0, 0}}, ring)),
+        Loads("infinities", input({{-kInf, 1, 2}, {kInf, -kInf, 4}, {5, kInf, kInf}, {0, 0, -kInf}}, ring)),
+        Loads("huge", input({{-FLT_MAX, 0, 0}, {FLT_MAX, FLT_MAX, 0}, {0, -FLT_MAX, FLT_MAX},
+                             {1, 1, -FLT_MAX}}, ring)),
+        Loads("near-int32", input({{-kBelow2p31, -k2p31, 0}, {kBelow2p31, k2p31, 1},
+                                   {k2p31, 0, -kBelow2p31}, {0, kBelow2p31, k2p31}}, ring)),
+        Loads("flat", input({{0, 0, 5}, {100, 0, 5}, {100, 50, 5}, {0, 50, 5}}, ring)),
+        Loads("sliver", input({{0, 0, 0}, {1e-6f, 0, 0}, {0, 1e-6f, 1e-6f}, {kTiny, kTiny, kTiny}}, ring)),
+        Loads("missing-vertices", input({{0, 0, 0}, {10, 10, 10}}, {{0, 1}, {0, 2}, {65535, 1}, {1, 1}})),
+        Loads("no-vertices", input({}, {{0, 0}, {1, 2}})),
+        Loads("steep", input({{0, 0, 0}, {1, 1000000, 3}, {-1, -1000000, 2}, {1000000, 1, -3}}, ring)),
+    };
+}
+
+Bytes LevelFromViewInput(const uint8_t *data, size_t size) {
+    if (size == 0) return LevelBytes({}, {});
+    size_t wanted = data[0];
+    size_t available = (size - 1) / sizeof(Vertex);
+    size_t vertexCount = wanted < available ? wanted : available;
+    std::vector<Vertex> vertices(vertexCount);
+    const uint8_t *p = data + 1;
+    if (vertexCount) std::memcpy(vertices.data(), p, vertexCount * sizeof(Vertex));
+    p += vertexCount * sizeof(Vertex);
+    size_t rest = size - 1 - vertexCount * sizeof(Vertex);
+    std::vector<Edge> edges(rest / sizeof(Edge));
+    if (!edges.empty()) std::memcpy(edges.data(), p, edges.size() * sizeof(Edge));
+    return LevelBytes(vertices, edges);
+}
