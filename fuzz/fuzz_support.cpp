@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
@@ -13,6 +12,7 @@
 #include "platform/raster/raster.h"
 #include "res/resource.h"
 #include "support/recording_backend.h"
+#include "support/temp_files.h"
 #include "view/views.h"
 
 void FuzzFail(const char *what, const char *file, int line) {
@@ -48,16 +48,6 @@ void OpenInputFile() {
     std::atexit(RemoveInputFile);
 }
 
-// The number of open file descriptors, to catch a load that leaves one open.
-int OpenDescriptors() {
-    DIR *dir = opendir("/proc/self/fd");
-    if (!dir) return -1;
-    int n = 0;
-    while (readdir(dir)) n++;
-    closedir(dir);
-    return n;
-}
-
 int descriptorsBefore = -1;
 
 }  // namespace
@@ -72,7 +62,7 @@ void FuzzChooseInput(const uint8_t *data, size_t size) {
         written += size_t(n);
     }
     std::snprintf(fileName, sizeof fileName, "%s", inputPath.c_str());
-    descriptorsBefore = OpenDescriptors();
+    descriptorsBefore = OpenDescriptorCount();
 }
 
 // ---- Checks around a load ------------------------------------------------------
@@ -93,7 +83,7 @@ void FuzzCheckLoadAndRelease(int32_t loaded, size_t fileSize, int tablesRead) {
     }
     FreeMapData();
     FUZZ_CHECK(recording.liveBlocks == 0);
-    FUZZ_CHECK(OpenDescriptors() == descriptorsBefore);
+    FUZZ_CHECK(OpenDescriptorCount() == descriptorsBefore);
 }
 
 // ---- The views -------------------------------------------------------------------

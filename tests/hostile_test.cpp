@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <dirent.h>
 #include <random>
 
 #include "hostile_files.h"
@@ -24,15 +23,6 @@
 #include "support/temp_files.h"
 
 namespace {
-
-int OpenDescriptors() {
-    DIR *dir = opendir("/proc/self/fd");
-    if (!dir) return -1;
-    int n = 0;
-    while (readdir(dir)) n++;
-    closedir(dir);
-    return n;
-}
 
 enum Kind { LEVEL, ARCHIVE };
 
@@ -256,7 +246,7 @@ TEST_F(HostileFiles, AThousandLoadsAndReleasesLeaveNothingBehind) {
     ASSERT_TRUE(level->loads && archive->loads);
     std::string levelPath = WriteTempFile("cycle.bsp", level->bytes);
     std::string archivePath = WriteTempFile("cycle.pak", archive->bytes);
-    int descriptors = OpenDescriptors();
+    int descriptors = OpenDescriptorCount();
 
     uint64_t firstCycleBytes = 0;
     int firstCycleAllocations = 0;
@@ -271,7 +261,7 @@ TEST_F(HostileFiles, AThousandLoadsAndReleasesLeaveNothingBehind) {
         ASSERT_EQ(LoadPakFile(RecordingWindow()), 1);
         FreeMapData();
         ASSERT_EQ(recording.liveBlocks, 0) << "cycle " << cycle;
-        ASSERT_EQ(OpenDescriptors(), descriptors) << "cycle " << cycle;
+        ASSERT_EQ(OpenDescriptorCount(), descriptors) << "cycle " << cycle;
         if (cycle == 0) {
             firstCycleBytes = recording.bytesAllocated;
             firstCycleAllocations = recording.allocations;
@@ -287,7 +277,7 @@ TEST_F(HostileFiles, AThousandLoadsAndReleasesLeaveNothingBehind) {
 }
 
 TEST_F(HostileFiles, EveryWayALoadEndsClosesItsFileAndFreesItsBlocks) {
-    int descriptors = OpenDescriptors();
+    int descriptors = OpenDescriptorCount();
     for (int cycle = 0; cycle < 20; cycle++) {
         for (Kind kind : {LEVEL, ARCHIVE}) {
             for (const HostileFile &f : kind == LEVEL ? HostileLevels() : HostileArchives()) {
@@ -296,14 +286,14 @@ TEST_F(HostileFiles, EveryWayALoadEndsClosesItsFileAndFreesItsBlocks) {
                 ASSERT_EQ(MapData.file, nullptr) << f.name;
                 FreeMapData();
                 ASSERT_EQ(recording.liveBlocks, 0) << f.name;
-                ASSERT_EQ(OpenDescriptors(), descriptors) << f.name;
+                ASSERT_EQ(OpenDescriptorCount(), descriptors) << f.name;
             }
         }
     }
     // A file that cannot be opened leaves no descriptor either.
     ChooseFile(MissingTempPath("gone.bsp"));
     EXPECT_EQ(LoadBspFile(RecordingWindow()), 0);
-    EXPECT_EQ(OpenDescriptors(), descriptors);
+    EXPECT_EQ(OpenDescriptorCount(), descriptors);
 }
 
 }  // namespace

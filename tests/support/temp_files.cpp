@@ -2,6 +2,7 @@
 #include "support/temp_files.h"
 
 #include <cstdio>
+#include <dirent.h>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -42,4 +43,13 @@ std::string MissingTempPath(const std::string &name) {
 
 void ChooseFile(const std::string &path) {
     std::snprintf(fileName, sizeof fileName, "%s", path.c_str());
+}
+
+int OpenDescriptorCount(void) {
+    DIR *dir = opendir("/proc/self/fd");
+    if (!dir) return -1;
+    int n = 0;
+    while (readdir(dir)) n++;
+    closedir(dir);
+    return n;
 }

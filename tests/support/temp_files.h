@@ -14,4 +14,8 @@ std::string MissingTempPath(const std::string &name);
 // Puts path into fileName, as the open-file choice would.
 void ChooseFile(const std::string &path);
 
+// The number of file descriptors this process holds open, to catch a load
+// that leaves one behind; -1 when it cannot be told.
+int OpenDescriptorCount(void);
+
 #endif

@@ -21,6 +21,7 @@
 #include "map/archive_reader.h"
 #include "map/level_reader.h"
 #include "map/model.h"
+#include "platform/canvas_image.h"
 #include "platform/cli/cli_backend.h"
 #include "platform/raster/raster.h"
 #include "res/resource.h"
@@ -164,15 +165,7 @@ static int WritePng(int viewMode, const char *out) {
     DrawView(CliWindow(), CliRasterDC(&canvas), viewMode);
 
     cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
-    cairo_surface_flush(surface);
-    uint8_t *data = cairo_image_surface_get_data(surface);
-    int stride = cairo_image_surface_get_stride(surface);
-    for (int32_t y = 0; y < h; y++) {
-        uint32_t *row = reinterpret_cast<uint32_t *>(data + size_t(y) * size_t(stride));
-        const uint8_t *src = pixels.data() + size_t(y) * size_t(w);
-        for (int32_t x = 0; x < w; x++) row[x] = src[x] == RASTER_BLACK ? 0x000000u : 0xFFFFFFu;
-    }
-    cairo_surface_mark_dirty(surface);
+    CopyCanvasToImage(&canvas, surface);
     cairo_status_t status = cairo_surface_write_to_png(surface, out);
     cairo_surface_destroy(surface);
     return status == CAIRO_STATUS_SUCCESS;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/gtk/gtk_backend.h"
+#include "platform/canvas_image.h"
 #include "platform/platform.h"
 #include "platform/raster/raster.h"
 
@@ -50,15 +51,7 @@ void PlatEndPaint(PlatWindow *window, PlatDC *dc) {
     cairo_surface_t *image = ImageOfSize(width, height);
     if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) return;
 
-    cairo_surface_flush(image);
-    uint8_t *data = cairo_image_surface_get_data(image);
-    int stride = cairo_image_surface_get_stride(image);
-    for (int y = 0; y < height; y++) {
-        uint32_t *row = reinterpret_cast<uint32_t *>(data + size_t(y) * size_t(stride));
-        const uint8_t *source = paintPixels.data() + size_t(y) * size_t(width);
-        for (int x = 0; x < width; x++) row[x] = source[x] == RASTER_BLACK ? 0x000000u : 0xFFFFFFu;
-    }
-    cairo_surface_mark_dirty(image);
+    CopyCanvasToImage(&dc->canvas, image);
 
     // The canvas is in device pixels; the device scale makes cairo put each
     // one on one pixel of the screen whatever the monitor's scale factor.
