@@ -231,6 +231,25 @@ TEST_F(ArchiveReader, RefusedAllocationOfTheDirectory) {
     ExpectReleased();
 }
 
+TEST_F(ArchiveReader, RefusedAllocationOfALevelTableReleasesTheDirectoryToo) {
+    const struct {
+        int allocation;  // the directory is the first
+        const char *text;
+    } cases[] = {{2, "Can't allocate memory for vertex."}, {3, "Can't allocate memory for Edges."}};
+    for (const auto &c : cases) {
+        ResetRecording();
+        recording.chooseName = "maps/a.bsp";
+        recording.failAllocation = c.allocation;
+        EXPECT_EQ(Load(ArchiveBytes({{"maps/a.bsp", MarkedLevel(1)}})), 0);
+        ExpectOneError(c.text);
+        EXPECT_EQ(recording.titles.back(), "KORVITAN - maps/a.bsp");
+        EXPECT_EQ(recording.repaints, 0);
+        EXPECT_EQ(MapData.dirList, nullptr);
+        EXPECT_EQ(MapData.file, nullptr);
+        EXPECT_EQ(recording.liveBlocks, 0);
+    }
+}
+
 TEST_F(ArchiveReader, OldLevelVersionKeepsTheDirectoryAndShowsTheEntryName) {
     recording.chooseName = "maps/old.bsp";
     EXPECT_EQ(Load(ArchiveBytes({{"maps/old.bsp", MarkedLevel(1, 27)}})), 0);
