@@ -27,9 +27,9 @@
 
 #include "map/level_reader.h"
 #include "map/model.h"
-#include "platform/raster/raster.h"
+#include "raster/raster.h"
 #include "res/resource.h"
-#include "support/level_writer.h"
+#include "tools/level_writer.h"
 #include "support/recording_backend.h"
 #include "support/temp_files.h"
 #include "view/views.h"
@@ -42,13 +42,13 @@ struct LevelSize {
     int32_t edges;
 };
 
-static const LevelSize kSizes[] = {{"4k_60k", 4096, 60000}, {"64k_1m", 65536, 1000000}};
-static const int kSizeCount = 2;
+static const LevelSize SIZES[] = {{"4k_60k", 4096, 60000}, {"64k_1m", 65536, 1000000}};
+static const int SIZE_COUNT = 2;
 
 static const struct {
     const char *name;
     int mode;
-} kViews[] = {{"xy", IDM_VIEW_XY},   {"xz", IDM_VIEW_XZ},   {"yz", IDM_VIEW_YZ},
+} VIEWS[] = {{"xy", IDM_VIEW_XY},   {"xz", IDM_VIEW_XZ},   {"yz", IDM_VIEW_YZ},
               {"3dx", IDM_VIEW_3DX}, {"3dy", IDM_VIEW_3DY}, {"3dz", IDM_VIEW_3DZ}};
 
 // splitmix64: the same numbers on every host and library.
@@ -114,10 +114,10 @@ struct LevelFile {
 };
 
 static const LevelFile &LevelFor(int size) {
-    static LevelFile files[kSizeCount];
+    static LevelFile files[SIZE_COUNT];
     if (files[size].path.empty()) {
-        Bytes bytes = GenerateLevel(kSizes[size]);
-        files[size].path = WriteTempFile(std::string("bench_") + kSizes[size].name + ".bsp", bytes);
+        Bytes bytes = GenerateLevel(SIZES[size]);
+        files[size].path = WriteTempFile(std::string("bench_") + SIZES[size].name + ".bsp", bytes);
         files[size].bytes = int64_t(bytes.size());
     }
     return files[size];
@@ -134,8 +134,8 @@ static void ForgetLoadEvents() {
 static void EnsureLoaded(int size) {
     if (loadedSize == size) return;
     ChooseFile(LevelFor(size).path);
-    if (!LoadBspFile(RecordingWindow()) || MapData.edgeCount != kSizes[size].edges) {
-        std::fprintf(stderr, "could not load the %s level\n", kSizes[size].name);
+    if (!LoadBspFile(RecordingWindow()) || MapData.edgeCount != SIZES[size].edges) {
+        std::fprintf(stderr, "could not load the %s level\n", SIZES[size].name);
         std::exit(1);
     }
     ForgetLoadEvents();
@@ -146,7 +146,7 @@ static void BM_Load(benchmark::State &state, int size) {
     const LevelFile &level = LevelFor(size);
     ChooseFile(level.path);
     for (auto _ : state) {
-        if (!LoadBspFile(RecordingWindow()) || MapData.edgeCount != kSizes[size].edges) {
+        if (!LoadBspFile(RecordingWindow()) || MapData.edgeCount != SIZES[size].edges) {
             state.SkipWithError("load failed");
             break;
         }
@@ -224,12 +224,12 @@ static void BM_Draw(benchmark::State &state, int size, int mode) {
 int main(int argc, char **argv) {
     ResetRecording();
     recording.recordCalls = false;
-    for (int size = 0; size < kSizeCount; size++) {
-        std::string suffix = std::string("/") + kSizes[size].name;
+    for (int size = 0; size < SIZE_COUNT; size++) {
+        std::string suffix = std::string("/") + SIZES[size].name;
         benchmark::RegisterBenchmark(("Load" + suffix).c_str(),
                                      [size](benchmark::State &st) { BM_Load(st, size); })
             ->Unit(benchmark::kMillisecond);
-        for (const auto &view : kViews) {
+        for (const auto &view : VIEWS) {
             std::string name = std::string("/") + view.name + suffix;
             int mode = view.mode;
             benchmark::RegisterBenchmark(("Segments" + name).c_str(), [size, mode](benchmark::State &st) {

@@ -1,29 +1,18 @@
-# hostile.cmake - checks of hostile input.
+# hostile.cmake - sanitizers and fuzzers, for a build of their own
+# (scripts/test-hostile, with clang):
 #
-# Always: the unit tests of hostile files (tests/hostile_test.cpp) join
-# korvitan_tests, and make_seeds, the writer of the fuzzers' seed corpus, is
-# built so that every build compiles it.
-#
-# In a build of its own (scripts/test-hostile, with clang):
-#   KORVITAN_SANITIZE  every target built so far (the engine, korvitan-cli,
-#                      the unit tests) gets AddressSanitizer and
-#                      UndefinedBehaviorSanitizer, any report ending the run;
-#   KORVITAN_FUZZ      the engine is also instrumented for coverage, and the
+#   KORVITAN_SANITIZE  every target defined before this file is included (the
+#                      core, korvitan-cli, the unit tests) gets
+#                      AddressSanitizer and UndefinedBehaviorSanitizer, any
+#                      report ending the run;
+#   KORVITAN_FUZZ      the core is also instrumented for coverage, and the
 #                      libFuzzer targets fuzz_level, fuzz_archive, fuzz_views
 #                      are built, with their seed corpus in fuzz-seeds/.
-# This file is included after the targets it instruments are defined.
+#
+# In an ordinary build both are off and this file adds nothing.
 
 option(KORVITAN_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(KORVITAN_FUZZ "Build the libFuzzer targets (clang; implies KORVITAN_SANITIZE)" OFF)
-
-target_sources(korvitan_tests PRIVATE
-  ${CMAKE_SOURCE_DIR}/tests/hostile_test.cpp
-  ${CMAKE_SOURCE_DIR}/fuzz/hostile_files.cpp)
-target_include_directories(korvitan_tests PRIVATE ${CMAKE_SOURCE_DIR}/fuzz)
-
-add_executable(make_seeds fuzz/make_seeds.cpp fuzz/hostile_files.cpp)
-target_include_directories(make_seeds PRIVATE ${CMAKE_SOURCE_DIR}/fuzz)
-target_link_libraries(make_seeds PRIVATE korvitan_writer)
 
 if(KORVITAN_FUZZ AND NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   message(FATAL_ERROR "KORVITAN_FUZZ needs clang (libFuzzer): configure with -DCMAKE_CXX_COMPILER=clang++")
@@ -56,10 +45,10 @@ if(KORVITAN_FUZZ)
     target_include_directories(fuzz_${name} PRIVATE ${CMAKE_SOURCE_DIR}/fuzz)
     target_compile_options(fuzz_${name} PRIVATE -fsanitize=fuzzer ${KORVITAN_SANITIZER_FLAGS})
     target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer ${KORVITAN_SANITIZER_FLAGS})
-    # The recording backend answers the engine's host calls, as in the tests.
+    # The recording backend answers the core's host calls, as in the tests.
     target_link_libraries(fuzz_${name} PRIVATE
-      korvitan_shell korvitan_core korvitan_raster korvitan_writer korvitan_recording
-      korvitan_shell korvitan_core)
+      korvitan_core korvitan_shell korvitan_dialogs korvitan_raster korvitan_posix_files
+      korvitan_writer korvitan_recording)
     # Every seed (and every input a fuzzer once crashed on that could not be
     # written as a seed) runs once through the target's checks.
     set(inputs ${CMAKE_BINARY_DIR}/fuzz-seeds/${name})

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "map/model.h"
-#include "platform/raster/raster.h"
+#include "raster/raster.h"
 #include "res/resource.h"
 #include "support/recording_backend.h"
 #include "support/temp_files.h"
@@ -97,9 +97,9 @@ struct ClientSize {
 // The sizes a window can have, from none to a few pixels, and one drawn
 // nowhere near its canvas: a 16x16 canvas whose viewport is the largest a
 // host could report, which drives the clipper with 62-bit device points.
-const ClientSize kClientSizes[] = {{64, 48}, {7, 3}, {1, 1}, {0, 0}, {64, 0}, {0, 48}};
-const ClientSize kHugeViewport = {INT32_MAX, INT32_MAX};
-const int32_t kHugeCanvasSide = 16;
+const ClientSize CLIENT_SIZES[] = {{64, 48}, {7, 3}, {1, 1}, {0, 0}, {64, 0}, {0, 48}};
+const ClientSize HUGE_VIEWPORT = {INT32_MAX, INT32_MAX};
+const int32_t HUGE_CANVAS_SIDE = 16;
 
 bool Mappable(const RasterCanvas &c) {
     return c.windowWidth != 0 && c.windowHeight != 0 && c.viewportWidth != 0 && c.viewportHeight != 0;
@@ -141,12 +141,12 @@ void RasterizeView(int viewMode, int32_t width, int32_t height, ClientSize viewp
 
 void FuzzExerciseViews(void) {
     for (int view = IDM_VIEW_XY; view <= IDM_VIEW_3DZ; view++) {
-        for (const ClientSize &size : kClientSizes) {
+        for (const ClientSize &size : CLIENT_SIZES) {
             RasterizeView(view, size.right, size.bottom, size);
             recording.clientRight = size.right;
             recording.clientBottom = size.bottom;
             DrawView(RecordingWindow(), RecordingDC(), view);
         }
-        RasterizeView(view, kHugeCanvasSide, kHugeCanvasSide, kHugeViewport);
+        RasterizeView(view, HUGE_CANVAS_SIDE, HUGE_CANVAS_SIDE, HUGE_VIEWPORT);
     }
 }

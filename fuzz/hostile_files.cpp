@@ -8,26 +8,26 @@
 
 namespace {
 
-const char kBadVersion[] = "Invalid BSP version! (should be >=0x1C )";
-const char kBadHeader[] = "Error Reading BspHdr";
-const char kBadVertices[] = "Error Reading Vertices";
-const char kBadEdges[] = "Error Reading Edges";
-const char kBadPakHeader[] = "Error Reading PakHdr";
-const char kNotPak[] = "File is not a .PAK file";
-const char kBadDirectory[] = "Error Reading DirList";
+const char BAD_VERSION[] = "Invalid BSP version! (should be >=0x1C )";
+const char BAD_HEADER[] = "Error Reading BspHdr";
+const char BAD_VERTICES[] = "Error Reading Vertices";
+const char BAD_EDGES[] = "Error Reading Edges";
+const char BAD_PAK_HEADER[] = "Error Reading PakHdr";
+const char NOT_PAK[] = "File is not a .PAK file";
+const char BAD_DIRECTORY[] = "Error Reading DirList";
 
-const float kNaN = std::numeric_limits<float>::quiet_NaN();
-const float kInf = std::numeric_limits<float>::infinity();
-const float kTiny = std::numeric_limits<float>::denorm_min();
+const float QUIET_NAN = std::numeric_limits<float>::quiet_NaN();
+const float POSITIVE_INFINITY = std::numeric_limits<float>::infinity();
+const float TINY = std::numeric_limits<float>::denorm_min();
 // The largest float below 2^31, and 2^31 itself: either side of the range
 // a logical coordinate can take.
-const float kBelow2p31 = 2147483520.0f;
+const float BELOW_2_POW_31 = 2147483520.0f;
 const float k2p31 = 2147483648.0f;
 
-const std::vector<Vertex> kTriangle = {{0, 0, 0}, {64, 0, 8}, {0, 32, -16}};
-const std::vector<Edge> kTriangleEdges = {{0, 1}, {1, 2}, {2, 0}};
+const std::vector<Vertex> TRIANGLE = {{0, 0, 0}, {64, 0, 8}, {0, 32, -16}};
+const std::vector<Edge> TRIANGLE_EDGES = {{0, 1}, {1, 2}, {2, 0}};
 
-Bytes Triangle(int32_t version = 29) { return LevelBytes(kTriangle, kTriangleEdges, version); }
+Bytes Triangle(int32_t version = 29) { return LevelBytes(TRIANGLE, TRIANGLE_EDGES, version); }
 
 // A small room with a stair: enough edges in every direction that each view
 // draws something different.
@@ -160,48 +160,48 @@ std::vector<HostileFile> HostileLevels(void) {
         Loads("room", Room()),
         Loads("version-28", Triangle(28)),
         Loads("version-max", Triangle(INT32_MAX)),
-        Fails("version-27", Triangle(27), kBadVersion),
-        Fails("version-0", Triangle(0), kBadVersion),
-        Fails("version-negative", Triangle(-1), kBadVersion),
-        Fails("version-min", Triangle(INT32_MIN), kBadVersion),
-        Fails("header-empty", Bytes(), kBadHeader),
-        Fails("header-12", Resized(tri, 12), kBadHeader),
-        Fails("header-123", Resized(tri, 123), kBadHeader),
+        Fails("version-27", Triangle(27), BAD_VERSION),
+        Fails("version-0", Triangle(0), BAD_VERSION),
+        Fails("version-negative", Triangle(-1), BAD_VERSION),
+        Fails("version-min", Triangle(INT32_MIN), BAD_VERSION),
+        Fails("header-empty", Bytes(), BAD_HEADER),
+        Fails("header-12", Resized(tri, 12), BAD_HEADER),
+        Fails("header-123", Resized(tri, 123), BAD_HEADER),
         Loads("header-only", Resized(LevelBytes({}, {}), LEVEL_HEADER_SIZE)),
         // Empty tables are no failure wherever they point.
         Loads("tables-empty", WithEdgeLump(WithVertexLump(LevelBytes({}, {}), -5000, 0), INT32_MAX, 0)),
         // Lengths that are not whole records: the rest is read but not counted.
         Loads("records-partial", WithEdgeLump(WithVertexLump(tri, LEVEL_HEADER_SIZE, 25),
                                               LEVEL_HEADER_SIZE + 36, 10)),
-        Fails("vertices-before-file", WithVertexLump(tri, -12, 12), kBadVertices),
-        Fails("vertices-4gib", WithVertexLump(tri, LEVEL_HEADER_SIZE, 0xFFFFFFF0u), kBadVertices),
-        Fails("vertices-past-end", WithVertexLump(tri, LEVEL_HEADER_SIZE + 12, 37), kBadVertices),
-        Fails("vertices-far", WithVertexLump(tri, 0x7FFFFFF0, 12), kBadVertices),
-        Fails("vertices-int-min", WithVertexLump(tri, INT32_MIN, 24), kBadVertices),
-        Fails("vertices-one-past", WithVertexLump(tri, 1, triSize), kBadVertices),
-        Fails("edges-2gib", WithField(tri, LEVEL_EDGE_LENGTH_AT, 0x80000000u), kBadEdges),
-        Fails("edges-one-past", WithField(tri, LEVEL_EDGE_LENGTH_AT, 13), kBadEdges),
-        Fails("edges-before-file", WithEdgeLump(tri, -4, 8), kBadEdges),
-        Fails("edges-max-length", WithEdgeLump(tri, 0, 0xFFFFFFFFu), kBadEdges),
+        Fails("vertices-before-file", WithVertexLump(tri, -12, 12), BAD_VERTICES),
+        Fails("vertices-4gib", WithVertexLump(tri, LEVEL_HEADER_SIZE, 0xFFFFFFF0u), BAD_VERTICES),
+        Fails("vertices-past-end", WithVertexLump(tri, LEVEL_HEADER_SIZE + 12, 37), BAD_VERTICES),
+        Fails("vertices-far", WithVertexLump(tri, 0x7FFFFFF0, 12), BAD_VERTICES),
+        Fails("vertices-int-min", WithVertexLump(tri, INT32_MIN, 24), BAD_VERTICES),
+        Fails("vertices-one-past", WithVertexLump(tri, 1, triSize), BAD_VERTICES),
+        Fails("edges-2gib", WithField(tri, LEVEL_EDGE_LENGTH_AT, 0x80000000u), BAD_EDGES),
+        Fails("edges-one-past", WithField(tri, LEVEL_EDGE_LENGTH_AT, 13), BAD_EDGES),
+        Fails("edges-before-file", WithEdgeLump(tri, -4, 8), BAD_EDGES),
+        Fails("edges-max-length", WithEdgeLump(tri, 0, 0xFFFFFFFFu), BAD_EDGES),
         Loads("edges-to-missing-vertices",
-              LevelBytes(kTriangle, {{0, 1}, {1, 3}, {65535, 0}, {2, 2}, {3, 3}, {0, 65535}})),
+              LevelBytes(TRIANGLE, {{0, 1}, {1, 3}, {65535, 0}, {2, 2}, {3, 3}, {0, 65535}})),
         Loads("edges-without-vertices", LevelBytes({}, {{0, 1}, {0, 0}})),
         // Both tables read from the same bytes, and both over the header.
         Loads("tables-overlap", WithEdgeLump(tri, LEVEL_HEADER_SIZE, 36)),
         Loads("tables-whole-file", WithEdgeLump(WithVertexLump(tri, 0, triSize), 0, triSize)),
-        Loads("nan-first", LevelBytes({{kNaN, kNaN, kNaN}, {1, 2, 3}, {-4, 5, -6}},
+        Loads("nan-first", LevelBytes({{QUIET_NAN, QUIET_NAN, QUIET_NAN}, {1, 2, 3}, {-4, 5, -6}},
                                       {{0, 1}, {1, 2}, {2, 0}})),
-        Loads("nan-later", LevelBytes({{1, 2, 3}, {kNaN, 0, kNaN}, {-4, 5, -6}, {9, kNaN, 9}},
+        Loads("nan-later", LevelBytes({{1, 2, 3}, {QUIET_NAN, 0, QUIET_NAN}, {-4, 5, -6}, {9, QUIET_NAN, 9}},
                                       {{0, 1}, {1, 2}, {2, 3}, {3, 0}})),
-        Loads("infinities", LevelBytes({{-kInf, 0, 0}, {kInf, 1, 1}, {0, kInf, -kInf}, {5, 5, 5}},
+        Loads("infinities", LevelBytes({{-POSITIVE_INFINITY, 0, 0}, {POSITIVE_INFINITY, 1, 1}, {0, POSITIVE_INFINITY, -POSITIVE_INFINITY}, {5, 5, 5}},
                                        {{0, 1}, {1, 2}, {2, 3}, {3, 0}})),
         Loads("huge", LevelBytes({{-FLT_MAX, -FLT_MAX, -FLT_MAX}, {FLT_MAX, FLT_MAX, FLT_MAX},
                                   {0, 0, 0}, {FLT_MAX, -FLT_MAX, 0}},
                                  {{0, 1}, {1, 2}, {2, 3}, {3, 0}})),
-        Loads("near-int32", LevelBytes({{-kBelow2p31, 0, -k2p31}, {kBelow2p31, k2p31, 0},
-                                        {0, -k2p31, kBelow2p31}},
+        Loads("near-int32", LevelBytes({{-BELOW_2_POW_31, 0, -k2p31}, {BELOW_2_POW_31, k2p31, 0},
+                                        {0, -k2p31, BELOW_2_POW_31}},
                                        {{0, 1}, {1, 2}, {2, 0}})),
-        Loads("denormals", LevelBytes({{kTiny, -kTiny, 0}, {-0.0f, kTiny, -kTiny}, {0, 0, 1e-30f}},
+        Loads("denormals", LevelBytes({{TINY, -TINY, 0}, {-0.0f, TINY, -TINY}, {0, 0, 1e-30f}},
                                       {{0, 1}, {1, 2}})),
         Loads("one-point", LevelBytes({{7, 7, 7}, {7, 7, 7}}, {{0, 1}, {1, 0}, {0, 0}})),
     };
@@ -242,19 +242,19 @@ std::vector<HostileFile> HostileArchives(void) {
         Loads("three-maps-last", Archive(three, 2)),
         ChoosesNothing("three-maps-no-such-row", Archive(three, 3)),
         ChoosesNothing("three-maps-ok-without-row", Archive(three, 100, true)),
-        Fails("header-empty", Bytes(), kBadPakHeader),
-        Fails("header-4", Resized(valid, 4), kBadPakHeader),
-        Fails("header-11", Resized(valid, 11), kBadPakHeader),
-        Fails("magic-wrong", wrongMagic, kNotPak),
-        Fails("magic-lower-case", lowerMagic, kNotPak),
-        Fails("magic-level", Triangle(), kNotPak),
-        Fails("directory-past-end", WithDirectory(valid, size, 64), kBadDirectory),
+        Fails("header-empty", Bytes(), BAD_PAK_HEADER),
+        Fails("header-4", Resized(valid, 4), BAD_PAK_HEADER),
+        Fails("header-11", Resized(valid, 11), BAD_PAK_HEADER),
+        Fails("magic-wrong", wrongMagic, NOT_PAK),
+        Fails("magic-lower-case", lowerMagic, NOT_PAK),
+        Fails("magic-level", Triangle(), NOT_PAK),
+        Fails("directory-past-end", WithDirectory(valid, size, 64), BAD_DIRECTORY),
         Fails("directory-one-past", WithDirectory(valid, dirOffset + 1, uint32_t(size - dirOffset)),
-              kBadDirectory),
-        Fails("directory-negative", WithDirectory(valid, -64, 64), kBadDirectory),
-        Fails("directory-int-min", WithDirectory(valid, INT32_MIN, 64), kBadDirectory),
-        Fails("directory-4gib", WithDirectory(valid, dirOffset, 0xFFFFFFFFu), kBadDirectory),
-        Fails("directory-far", WithDirectory(valid, INT32_MAX, 64), kBadDirectory),
+              BAD_DIRECTORY),
+        Fails("directory-negative", WithDirectory(valid, -64, 64), BAD_DIRECTORY),
+        Fails("directory-int-min", WithDirectory(valid, INT32_MIN, 64), BAD_DIRECTORY),
+        Fails("directory-4gib", WithDirectory(valid, dirOffset, 0xFFFFFFFFu), BAD_DIRECTORY),
+        Fails("directory-far", WithDirectory(valid, INT32_MAX, 64), BAD_DIRECTORY),
         ChoosesNothing("directory-empty", WithDirectory(valid, -1, 0)),
         Loads("directory-100-bytes", partialDirectory),
         ChoosesNothing("directory-whole-file", WithDirectory(valid, 0, uint32_t(size) & ~63u)),
@@ -263,15 +263,15 @@ std::vector<HostileFile> HostileArchives(void) {
         Loads("names-without-terminator", Archive(unterminated, 1)),
         Loads("name-prefix", Archive(prefixed, 1)),
         Loads("names-duplicated", Archive(duplicated, 1)),
-        Fails("level-past-end", OneMapAt(oneMapSize), kBadHeader),
-        Fails("level-negative", OneMapAt(-1), kBadHeader),
-        Fails("level-int-max", OneMapAt(INT32_MAX), kBadHeader),
-        Fails("level-header-cut", OneMapAt(oneMapSize - LEVEL_HEADER_SIZE + 1), kBadHeader),
-        Fails("level-version-27", OneMapWith(LEVEL_VERSION_OFFSET, 27), kBadVersion),
+        Fails("level-past-end", OneMapAt(oneMapSize), BAD_HEADER),
+        Fails("level-negative", OneMapAt(-1), BAD_HEADER),
+        Fails("level-int-max", OneMapAt(INT32_MAX), BAD_HEADER),
+        Fails("level-header-cut", OneMapAt(oneMapSize - LEVEL_HEADER_SIZE + 1), BAD_HEADER),
+        Fails("level-version-27", OneMapWith(LEVEL_VERSION_OFFSET, 27), BAD_VERSION),
         // base + offset wraps past 2^31 and turns negative.
-        Fails("level-vertices-wrap", OneMapWith(LEVEL_VERTEX_OFFSET_AT, INT32_MAX), kBadVertices),
-        Fails("level-edges-wrap", OneMapWith(LEVEL_EDGE_OFFSET_AT, 0x7FFFFFF8u), kBadEdges),
-        Fails("level-edges-4gib", OneMapWith(LEVEL_EDGE_LENGTH_AT, 0xFFFFFFFCu), kBadEdges),
+        Fails("level-vertices-wrap", OneMapWith(LEVEL_VERTEX_OFFSET_AT, INT32_MAX), BAD_VERTICES),
+        Fails("level-edges-wrap", OneMapWith(LEVEL_EDGE_OFFSET_AT, 0x7FFFFFF8u), BAD_EDGES),
+        Fails("level-edges-4gib", OneMapWith(LEVEL_EDGE_LENGTH_AT, 0xFFFFFFFCu), BAD_EDGES),
         // A negative offset may reach back before the level: here the vertex
         // table is the archive header itself.
         Loads("level-vertices-behind", OneMapWith(LEVEL_VERTEX_OFFSET_AT, uint32_t(-PAK_HEADER_SIZE))),
@@ -292,15 +292,15 @@ std::vector<HostileFile> HostileViewInputs(void) {
     };
     std::vector<Edge> ring = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {0, 2}, {1, 3}};
     return {
-        Loads("triangle", input(kTriangle, kTriangleEdges)),
-        Loads("nan", input({{kNaN, 1, 2}, {3, kNaN, 4}, {5, 6, kNaN}, {0, 0, 0}}, ring)),
-        Loads("infinities", input({{-kInf, 1, 2}, {kInf, -kInf, 4}, {5, kInf, kInf}, {0, 0, -kInf}}, ring)),
+        Loads("triangle", input(TRIANGLE, TRIANGLE_EDGES)),
+        Loads("nan", input({{QUIET_NAN, 1, 2}, {3, QUIET_NAN, 4}, {5, 6, QUIET_NAN}, {0, 0, 0}}, ring)),
+        Loads("infinities", input({{-POSITIVE_INFINITY, 1, 2}, {POSITIVE_INFINITY, -POSITIVE_INFINITY, 4}, {5, POSITIVE_INFINITY, POSITIVE_INFINITY}, {0, 0, -POSITIVE_INFINITY}}, ring)),
         Loads("huge", input({{-FLT_MAX, 0, 0}, {FLT_MAX, FLT_MAX, 0}, {0, -FLT_MAX, FLT_MAX},
                              {1, 1, -FLT_MAX}}, ring)),
-        Loads("near-int32", input({{-kBelow2p31, -k2p31, 0}, {kBelow2p31, k2p31, 1},
-                                   {k2p31, 0, -kBelow2p31}, {0, kBelow2p31, k2p31}}, ring)),
+        Loads("near-int32", input({{-BELOW_2_POW_31, -k2p31, 0}, {BELOW_2_POW_31, k2p31, 1},
+                                   {k2p31, 0, -BELOW_2_POW_31}, {0, BELOW_2_POW_31, k2p31}}, ring)),
         Loads("flat", input({{0, 0, 5}, {100, 0, 5}, {100, 50, 5}, {0, 50, 5}}, ring)),
-        Loads("sliver", input({{0, 0, 0}, {1e-6f, 0, 0}, {0, 1e-6f, 1e-6f}, {kTiny, kTiny, kTiny}}, ring)),
+        Loads("sliver", input({{0, 0, 0}, {1e-6f, 0, 0}, {0, 1e-6f, 1e-6f}, {TINY, TINY, TINY}}, ring)),
         Loads("missing-vertices", input({{0, 0, 0}, {10, 10, 10}}, {{0, 1}, {0, 2}, {65535, 1}, {1, 1}})),
         Loads("no-vertices", input({}, {{0, 0}, {1, 2}})),
         Loads("steep", input({{0, 0, 0}, {1, 1000000, 3}, {-1, -1000000, 2}, {1000000, 1, -3}}, ring)),

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "support/level_writer.h"
+#include "tools/level_writer.h"
 
 struct HostileFile {
     std::string name;     // a file name: letters, digits and '-'

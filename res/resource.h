@@ -20,7 +20,17 @@
 #define IDM_VIEW_3DY 109
 #define IDM_VIEW_3DZ 110
 
-/* The five centred lines of the About box. */
+/* The main window's commands are the identifiers in this range, 104 aside. */
+#define IDM_FIRST_COMMAND IDM_ABOUT
+#define IDM_LAST_COMMAND IDM_VIEW_3DZ
+
+/* The program's version, as the About box's first line and
+ * korvitan-cli --version show it. */
+#define KORVITAN_VERSION "1.0"
+
+/* The five centred lines of the About box. The resource compiler does not
+ * join string literals, so the version is written out in the first line;
+ * korvitan-cli checks at compile time that the two agree. */
 #define ABOUT_LINE1 "KORVITAN, Ver 1.0"
 #define ABOUT_LINE2 "Edge skeleton viewer for level files"
 #define ABOUT_LINE3 "and the archives that hold them"

@@ -61,6 +61,12 @@ run 2 geometry "$bsp" --view diagonal && pass
 run 2 geometry "$bsp" --view xy --size 12by4 && pass
 run 2 render "$bsp" --view xy -o "$work/x.gif" && pass
 run 2 info "$bsp" --frobnicate && pass
+run 0 --version && [ "$(cat "$work/out")" = "korvitan-cli 1.0" ] && pass || fail "--version"
+long=$(printf '%05000d' 0)
+for command in maps info; do
+    run 1 "$command" "$long.pak" && grep -q '^korvitan-cli: path too long: ' "$work/err" && pass ||
+        fail "$command: a path too long is a failure, not bad usage"
+done
 
 # ---- The demo files -------------------------------------------------------------
 if run 0 maps "$pak"; then
@@ -104,6 +110,52 @@ run 0 render "$pak" --map maps/tower.bsp --view 3dy -o "$work/tower.png" &&
 
 run 0 render "$bsp" --view 3dx -o "$work/v.svg" && grep -q '<svg' "$work/v.svg" && pass || fail "svg"
 run 0 render "$bsp" --view 3dx -o "$work/v.pdf" && [ "$(head -c 4 "$work/v.pdf")" = "%PDF" ] && pass || fail "pdf"
+
+# ---- Pictures are written whole or not at all -----------------------------------------
+run 0 render "$bsp" --view xy --size 64x48 -o "$work/before.png"
+mkdir "$work/folder.png"
+run 1 render "$bsp" --view xy -o "$work/folder.png" &&
+    expect_stderr "korvitan-cli: cannot write $work/folder.png: Is a directory"
+[ -z "$(ls -A "$work/folder.png")" ] && pass || fail "something was written into the folder in the way"
+run 1 render "$bsp" --view xy -o "$work/no/such/folder/x.png" &&
+    expect_stderr "korvitan-cli: cannot write $work/no/such/folder/x.png: No such file or directory"
+
+# A full disk and a read-only folder, on a small file system of our own in a
+# private mount namespace (nothing outside this test sees it).
+cat >"$work/small_fs.sh" <<'SCRIPT'
+set -u
+cli=$1 bsp=$2 work=$3
+fs=$work/small
+mkdir -p "$fs"
+mount -t tmpfs -o size=256k tmpfs "$fs" || exit 99
+cp "$work/before.png" "$fs/out.png"
+head -c 10M /dev/zero >"$fs/filler" 2>/dev/null   # fills the rest
+"$cli" render "$bsp" --view 3dz --size 1600x1200 -o "$fs/out.png" 2>"$work/err_full"
+echo $? >"$work/status_full"
+cmp -s "$fs/out.png" "$work/before.png" && echo same >"$work/same_full"
+ls -A "$fs" >"$work/list_full"
+rm -f "$fs/filler"
+mount -o remount,ro "$fs"
+"$cli" render "$bsp" --view 3dz --size 64x48 -o "$fs/out.png" 2>"$work/err_ro"
+echo $? >"$work/status_ro"
+cmp -s "$fs/out.png" "$work/before.png" && echo same >"$work/same_ro"
+ls -A "$fs" >"$work/list_ro"
+umount "$fs"
+SCRIPT
+if unshare --mount --map-root-user bash "$work/small_fs.sh" "$cli" "$bsp" "$work"; then
+    for case in full ro; do
+        [ "$(cat "$work/status_$case")" = 1 ] && pass || fail "$case: exit $(cat "$work/status_$case")"
+        [ -e "$work/same_$case" ] && pass || fail "$case: OUT was changed"
+        [ "$(cat "$work/list_$case" | tr '\n' ' ')" = "$([ $case = full ] && echo 'filler out.png ' || echo 'out.png ')" ] &&
+            pass || fail "$case: files left: $(cat "$work/list_$case" | tr '\n' ' ')"
+    done
+    [ "$(cat "$work/err_full")" = "korvitan-cli: cannot write $work/small/out.png: No space left on device" ] &&
+        pass || fail "full disk message: $(cat "$work/err_full")"
+    [ "$(cat "$work/err_ro")" = "korvitan-cli: cannot write $work/small/out.png: Read-only file system" ] &&
+        pass || fail "read-only message: $(cat "$work/err_ro")"
+else
+    fail "could not make a small file system in a private mount namespace (unshare, mount)"
+fi
 
 # ---- Failures: the message the window would show, exit 1 ----------------------------
 run 1 info "$work/missing.bsp" && expect_stderr "Can't open file: $work/missing.bsp"

@@ -18,7 +18,7 @@
 #include "map/archive_reader.h"
 #include "map/level_reader.h"
 #include "map/model.h"
-#include "support/level_writer.h"
+#include "tools/level_writer.h"
 #include "support/recording_backend.h"
 #include "support/temp_files.h"
 

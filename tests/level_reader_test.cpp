@@ -5,15 +5,16 @@
 #include <cstring>
 
 #include "map/level_reader.h"
+#include "map/load_report.h"
 #include "map/model.h"
-#include "support/level_writer.h"
+#include "tools/level_writer.h"
 #include "support/recording_backend.h"
 #include "support/temp_files.h"
 
 namespace {
 
-const std::vector<Vertex> kTriangle = {{0, 0, 0}, {64, 0, 8}, {0, 32, -16}};
-const std::vector<Edge> kTriangleEdges = {{0, 1}, {1, 2}, {2, 0}};
+const std::vector<Vertex> TRIANGLE = {{0, 0, 0}, {64, 0, 8}, {0, 32, -16}};
+const std::vector<Edge> TRIANGLE_EDGES = {{0, 1}, {1, 2}, {2, 0}};
 
 class LevelReader : public ::testing::Test {
 protected:
@@ -36,17 +37,25 @@ protected:
         EXPECT_EQ(recording.liveBlocks, 0);
     }
 
-    void ExpectOneError(const char *text) {
+    // The one message of a failed load, and the result the loader leaves.
+    // A read that finds less than the file claims releases the model before
+    // its message; every other failure shows its message first.
+    void ExpectOneError(const char *text, bool releasedFirst = false) {
         ASSERT_EQ(recording.messages.size(), 1u);
         EXPECT_EQ(recording.messages[0].text, text);
         EXPECT_EQ(recording.messages[0].caption, "Error");
+        EXPECT_EQ(recording.messages[0].fileOpen, !releasedFirst) << text;
+        LoadResult result = LastLoadResult();
+        EXPECT_EQ(result.status, LOAD_FAILED);
+        EXPECT_STREQ(result.text, text);
+        EXPECT_STREQ(result.caption, "Error");
     }
 
     std::string path;
 };
 
 TEST_F(LevelReader, LoadsTablesBoundsTitleAndRepaint) {
-    EXPECT_EQ(Load(LevelBytes(kTriangle, kTriangleEdges)), 1);
+    EXPECT_EQ(Load(LevelBytes(TRIANGLE, TRIANGLE_EDGES)), 1);
     EXPECT_TRUE(recording.messages.empty());
     ASSERT_EQ(MapData.vertexCount, 3);
     ASSERT_EQ(MapData.edgeCount, 3);
@@ -60,6 +69,7 @@ TEST_F(LevelReader, LoadsTablesBoundsTitleAndRepaint) {
     EXPECT_EQ(MapBounds.maxZ, 8.0f);
     std::vector<std::string> expected = {"title KORVITAN - " + path, "repaint"};
     EXPECT_EQ(recording.events, expected);
+    EXPECT_EQ(LastLoadResult().status, LOAD_LOADED);
 }
 
 TEST_F(LevelReader, MissingFileShowsItsPathAndChangesNothing) {
@@ -69,6 +79,8 @@ TEST_F(LevelReader, MissingFileShowsItsPathAndChangesNothing) {
     ASSERT_EQ(recording.messages.size(), 1u);
     EXPECT_EQ(recording.messages[0].text, missing);
     EXPECT_EQ(recording.messages[0].caption, "Can't open file:");
+    EXPECT_STREQ(LastLoadResult().text, missing.c_str());
+    EXPECT_STREQ(LastLoadResult().caption, "Can't open file:");
     EXPECT_TRUE(recording.titles.empty());
     EXPECT_EQ(recording.repaints, 0);
     ExpectModelEmpty();
@@ -77,7 +89,7 @@ TEST_F(LevelReader, MissingFileShowsItsPathAndChangesNothing) {
 TEST_F(LevelReader, RefusesVersionsBelow28ButNamesTheFileAndRepaints) {
     for (int32_t version : {27, 0, -1, INT32_MIN}) {
         ResetRecording();
-        EXPECT_EQ(Load(LevelBytes(kTriangle, kTriangleEdges, version)), 0) << version;
+        EXPECT_EQ(Load(LevelBytes(TRIANGLE, TRIANGLE_EDGES, version)), 0) << version;
         ExpectOneError("Invalid BSP version! (should be >=0x1C )");
         std::vector<std::string> expected = {
             "message Error|Invalid BSP version! (should be >=0x1C )",
@@ -91,14 +103,14 @@ TEST_F(LevelReader, RefusesVersionsBelow28ButNamesTheFileAndRepaints) {
 TEST_F(LevelReader, AcceptsVersion28AndAbove) {
     for (int32_t version : {28, 29, 30, INT32_MAX}) {
         ResetRecording();
-        EXPECT_EQ(Load(LevelBytes(kTriangle, kTriangleEdges, version)), 1) << version;
+        EXPECT_EQ(Load(LevelBytes(TRIANGLE, TRIANGLE_EDGES, version)), 1) << version;
         EXPECT_TRUE(recording.messages.empty()) << version;
         EXPECT_EQ(LastLevelVersion(), version);
     }
 }
 
 TEST_F(LevelReader, PartialRecordsAreAllocatedAndReadButNotCounted) {
-    Bytes bytes = LevelBytes(kTriangle, kTriangleEdges);
+    Bytes bytes = LevelBytes(TRIANGLE, TRIANGLE_EDGES);
     // 25 bytes of vertices (two whole records and one byte), 10 of edges.
     PutU32(bytes, LEVEL_VERTEX_LENGTH_AT, 25);
     PutI32(bytes, LEVEL_EDGE_OFFSET_AT, LEVEL_HEADER_SIZE + 36);
@@ -123,7 +135,7 @@ TEST_F(LevelReader, EmptyTablesAreNoErrorWhereverTheyPoint) {
 }
 
 TEST_F(LevelReader, EmptyVertexTableKeepsThePreviousBounds) {
-    ASSERT_EQ(Load(LevelBytes(kTriangle, kTriangleEdges)), 1);
+    ASSERT_EQ(Load(LevelBytes(TRIANGLE, TRIANGLE_EDGES)), 1);
     EXPECT_EQ(Load(LevelBytes({}, {{0, 1}}), "empty.bsp"), 1);
     EXPECT_EQ(MapBounds.maxX, 64.0f);
     EXPECT_EQ(MapBounds.minZ, -16.0f);
@@ -150,7 +162,7 @@ TEST_F(LevelReader, FindsEachTableByItsOwnOffset) {
 
 TEST_F(LevelReader, RefusedAllocationOfVerticesReleasesEverything) {
     recording.failAllocation = 1;
-    EXPECT_EQ(Load(LevelBytes(kTriangle, kTriangleEdges)), 0);
+    EXPECT_EQ(Load(LevelBytes(TRIANGLE, TRIANGLE_EDGES)), 0);
     ExpectOneError("Can't allocate memory for vertex.");
     EXPECT_EQ(recording.titles.back(), "KORVITAN - " + path);
     EXPECT_EQ(recording.repaints, 0);
@@ -159,7 +171,7 @@ TEST_F(LevelReader, RefusedAllocationOfVerticesReleasesEverything) {
 
 TEST_F(LevelReader, RefusedAllocationOfEdgesReleasesEverything) {
     recording.failAllocation = 2;
-    EXPECT_EQ(Load(LevelBytes(kTriangle, kTriangleEdges)), 0);
+    EXPECT_EQ(Load(LevelBytes(TRIANGLE, TRIANGLE_EDGES)), 0);
     ExpectOneError("Can't allocate memory for Edges.");
     EXPECT_EQ(recording.titles.back(), "KORVITAN - " + path);
     EXPECT_EQ(recording.repaints, 0);
@@ -171,10 +183,10 @@ TEST_F(LevelReader, RefusedAllocationOfEdgesReleasesEverything) {
 TEST_F(LevelReader, ShortHeaderIsRefused) {
     for (size_t size : {size_t(0), size_t(12), size_t(123)}) {
         ResetRecording();
-        Bytes bytes = LevelBytes(kTriangle, kTriangleEdges);
+        Bytes bytes = LevelBytes(TRIANGLE, TRIANGLE_EDGES);
         bytes.resize(size);
         EXPECT_EQ(Load(bytes), 0) << size;
-        ExpectOneError("Error Reading BspHdr");
+        ExpectOneError("Error Reading BspHdr", true);
         EXPECT_TRUE(recording.titles.empty());
         EXPECT_EQ(recording.repaints, 0);
         EXPECT_EQ(recording.allocations, 0);
@@ -192,11 +204,11 @@ TEST_F(LevelReader, VertexTableOutsideTheFileIsRefusedBeforeAllocating) {
                  {0x7FFFFFF0, 12}, {INT32_MIN, 24}};
     for (const Case &c : cases) {
         ResetRecording();
-        Bytes bytes = LevelBytes(kTriangle, kTriangleEdges);
+        Bytes bytes = LevelBytes(TRIANGLE, TRIANGLE_EDGES);
         PutI32(bytes, LEVEL_VERTEX_OFFSET_AT, c.offset);
         PutU32(bytes, LEVEL_VERTEX_LENGTH_AT, c.length);
         EXPECT_EQ(Load(bytes), 0) << c.offset << " " << c.length;
-        ExpectOneError("Error Reading Vertices");
+        ExpectOneError("Error Reading Vertices", true);
         EXPECT_EQ(recording.titles.back(), "KORVITAN - " + path) << "the title as it stood";
         EXPECT_EQ(recording.repaints, 0);
         EXPECT_EQ(recording.allocations, 0);
@@ -205,20 +217,20 @@ TEST_F(LevelReader, VertexTableOutsideTheFileIsRefusedBeforeAllocating) {
 }
 
 TEST_F(LevelReader, EdgeTableOutsideTheFileReleasesTheVertices) {
-    Bytes bytes = LevelBytes(kTriangle, kTriangleEdges);
+    Bytes bytes = LevelBytes(TRIANGLE, TRIANGLE_EDGES);
     PutU32(bytes, LEVEL_EDGE_LENGTH_AT, 0x80000000u);
     EXPECT_EQ(Load(bytes), 0);
-    ExpectOneError("Error Reading Edges");
+    ExpectOneError("Error Reading Edges", true);
     EXPECT_EQ(recording.repaints, 0);
     EXPECT_EQ(recording.allocations, 1) << "only the vertex table was allocated";
     ExpectModelEmpty();
 }
 
 TEST_F(LevelReader, EdgeTableRunningOneBytePastTheEndIsRefused) {
-    Bytes bytes = LevelBytes(kTriangle, kTriangleEdges);
+    Bytes bytes = LevelBytes(TRIANGLE, TRIANGLE_EDGES);
     PutU32(bytes, LEVEL_EDGE_LENGTH_AT, 13);
     EXPECT_EQ(Load(bytes), 0);
-    ExpectOneError("Error Reading Edges");
+    ExpectOneError("Error Reading Edges", true);
     ExpectModelEmpty();
 
     ResetRecording();
@@ -229,13 +241,13 @@ TEST_F(LevelReader, EdgeTableRunningOneBytePastTheEndIsRefused) {
 TEST_F(LevelReader, AFileThatIsNotRegularIsRefusedNotReadForever) {
     ChooseFile("/dev/zero");
     EXPECT_EQ(LoadBspFile(RecordingWindow()), 0);
-    ExpectOneError("Error Reading BspHdr");
+    ExpectOneError("Error Reading BspHdr", true);
     ExpectModelEmpty();
 }
 
 TEST_F(LevelReader, TitleHoldsLongPathsWhole) {
     std::string name(200, 'n');
-    EXPECT_EQ(Load(LevelBytes(kTriangle, kTriangleEdges), (name + ".bsp").c_str()), 1);
+    EXPECT_EQ(Load(LevelBytes(TRIANGLE, TRIANGLE_EDGES), (name + ".bsp").c_str()), 1);
     ASSERT_GT(path.size(), 200u);
     EXPECT_EQ(recording.titles.back(), "KORVITAN - " + path);
 }

@@ -4,8 +4,9 @@
 
 #include "map/model.h"
 #include "res/resource.h"
+#include "shell/dialogs.h"
 #include "shell/shell.h"
-#include "support/level_writer.h"
+#include "tools/level_writer.h"
 #include "support/recording_backend.h"
 #include "support/temp_files.h"
 
@@ -198,24 +199,23 @@ TEST_F(Shell, PaintDrawsTheCurrentViewInsideTheBusyCursor) {
     EXPECT_EQ(recording.savedCursor, 0) << "the property is gone after the paint";
 }
 
-TEST_F(Shell, NestedBusyCursorKeepsTheFirstSavedCursor) {
-    BeginBusyCursor(w);
-    EXPECT_EQ(recording.savedCursor, 1);
-    BeginBusyCursor(w);
-    EXPECT_EQ(recording.savedCursor, 1) << "not the wait cursor over the saved arrow";
-    EXPECT_EQ(recording.showCount, 1);
-    EndBusyCursor(w);
-    EXPECT_EQ(recording.cursor, 1);
+// A paint that starts while an earlier paint's wait cursor is up (the arrow
+// saved on the window, the show count raised) keeps the saved arrow.
+TEST_F(Shell, NestedPaintKeepsTheFirstSavedCursor) {
+    recording.savedCursor = 1;
+    recording.cursor = 99;
+    recording.showCount = 1;
+    OnPaint(w);
+    std::vector<std::string> expected = {"begin paint", "end paint", "cursor 1"};
+    EXPECT_EQ(recording.events, expected) << "not the wait cursor saved over the arrow";
     EXPECT_EQ(recording.showCount, 0);
-    EndBusyCursor(w);
-    EXPECT_EQ(recording.showCount, 0) << "a second end finds nothing and does nothing";
+    EXPECT_EQ(recording.savedCursor, 0);
 }
 
-TEST_F(Shell, WithNoCursorBeforeTheEndRestoresNothing) {
+TEST_F(Shell, WithNoCursorBeforeThePaintNothingIsRestored) {
     recording.cursor = 0;
-    BeginBusyCursor(w);
+    OnPaint(w);
     EXPECT_EQ(recording.savedCursor, 0);
-    EndBusyCursor(w);
     EXPECT_EQ(recording.cursor, 99) << "nothing to restore";
     EXPECT_EQ(recording.showCount, 1) << "and the show count is not lowered";
 }

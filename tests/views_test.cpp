@@ -9,7 +9,7 @@
 #include "map/level_reader.h"
 #include "map/model.h"
 #include "res/resource.h"
-#include "support/level_writer.h"
+#include "tools/level_writer.h"
 #include "support/recording_backend.h"
 #include "support/temp_files.h"
 #include "view/views.h"
@@ -37,26 +37,19 @@ protected:
         }
         return out;
     }
-
-    ViewPoint Point(int viewMode, float x, float y, float z) {
-        ViewFrame frame;
-        EXPECT_TRUE(BeginViewFrame(viewMode, 800, 600, &frame));
-        Vertex v = {x, y, z};
-        return ProjectVertex(&frame, &v);
-    }
 };
 
 // Bounds X -64..192, Y -32..96, Z 0..40, taken from the first two vertices.
-const std::vector<Vertex> kExample = {
+const std::vector<Vertex> EXAMPLE = {
     {-64, -32, 0}, {192, 96, 40}, {0, 0, 0}, {10.75f, -31.5f, 20}};
 
 struct Expected {
     int viewMode;
     int32_t w, h;
-    ViewPoint points[4];  // of kExample's vertices, in order
+    ViewPoint points[4];  // of EXAMPLE's vertices, in order
 };
 
-const Expected kExpected[] = {
+const Expected EXPECTED[] = {
     {IDM_VIEW_XY, 276, 148, {{10, 138}, {266, 10}, {74, 106}, {84, 137}}},
     {IDM_VIEW_XZ, 256, 40, {{0, 40}, {256, 0}, {64, 40}, {74, 20}}},
     {IDM_VIEW_YZ, 128, 40, {{0, 40}, {128, 0}, {32, 40}, {0, 20}}},
@@ -68,15 +61,12 @@ const Expected kExpected[] = {
 TEST_F(Views, WorkedExampleExtentsAndPointsInAllSixViews) {
     // One edge from each vertex to itself and one across, so every point
     // is drawn as a start and as an end.
-    LoadLevel(kExample, {{0, 1}, {2, 3}, {3, 2}});
-    typedef void (*DrawRoutine)(PlatWindow *, PlatDC *);
-    const DrawRoutine routines[] = {DrawViewXY, DrawViewXZ, DrawViewYZ,
-                                    DrawView3DX, DrawView3DY, DrawView3DZ};
+    LoadLevel(EXAMPLE, {{0, 1}, {2, 3}, {3, 2}});
     for (int k = 0; k < 6; k++) {
-        const Expected &e = kExpected[k];
+        const Expected &e = EXPECTED[k];
         SCOPED_TRACE(e.viewMode);
         recording.calls.clear();
-        routines[k](RecordingWindow(), RecordingDC());
+        DrawView(RecordingWindow(), RecordingDC(), e.viewMode);
         ASSERT_EQ(recording.calls.size(), 3u + 6u);
         EXPECT_EQ(recording.calls[0].op, "mapmode");
         EXPECT_EQ(recording.calls[1].op, "viewport");
@@ -94,12 +84,10 @@ TEST_F(Views, WorkedExampleExtentsAndPointsInAllSixViews) {
     }
 }
 
-TEST_F(Views, ObliqueCornersOfTheWorkedExample) {
-    LoadLevel(kExample, {});
-    EXPECT_NEAR(ObliqueH(192, 40), 204.87537, 2e-5);
-    EXPECT_EQ(ObliqueH(-64, 0), -64.0f);
-    EXPECT_NEAR(ObliqueV(96, 40), 111.34426, 2e-5);
-    EXPECT_EQ(ObliqueV(-32, 0), -32.0f);
+// The corners project to H 204.87537 and -64, V 111.34426 and -32, so the
+// flip height is 143.34427, held as a 32-bit float.
+TEST_F(Views, ObliqueFlipOfTheWorkedExample) {
+    LoadLevel(EXAMPLE, {});
     ViewFrame frame;
     ASSERT_TRUE(BeginViewFrame(IDM_VIEW_3DZ, 1, 1, &frame));
     EXPECT_NEAR(frame.flip, 143.34427, 2e-5);
@@ -148,7 +136,7 @@ TEST_F(Views, RangesBelowOneTruncateToZeroExtentButXYKeepsItsBorder) {
 TEST_F(Views, FlatLevelPutsEveryPointOnTheTopLine) {
     LoadLevel({{0, 0, 5}, {100, 50, 5}, {30, 20, 5}}, {{0, 1}, {1, 2}});
     recording.calls.clear();
-    DrawViewXZ(RecordingWindow(), RecordingDC());
+    DrawView(RecordingWindow(), RecordingDC(), IDM_VIEW_XZ);
     EXPECT_EQ(recording.calls[2].b, 0) << "H is 0 and goes to the platform unchanged";
     for (auto s : DrawnSegments()) {
         EXPECT_EQ(s[1], 0);
@@ -159,17 +147,24 @@ TEST_F(Views, FlatLevelPutsEveryPointOnTheTopLine) {
 // When the difference from the minimum rounds up past the double-precision
 // range, the flipped value is a hair below zero: it truncates to 0, not -1.
 TEST_F(Views, HairBelowZeroTruncatesTowardZero) {
-    LoadLevel({{0, -1.25f, -1.25f}, {0, 16777216.0f, 16777216.0f}}, {});
+    LoadLevel({{0, -1.25f, -1.25f}, {0, 16777216.0f, 16777216.0f}}, {{1, 1}});
     ASSERT_EQ(float(double(16777216.0f) - double(-1.25f)), 16777218.0f);
-    EXPECT_EQ(Point(IDM_VIEW_XZ, 0, 0, 16777216.0f).y, 0);
-    EXPECT_EQ(Point(IDM_VIEW_YZ, 0, 0, 16777216.0f).y, 0);
-    EXPECT_EQ(Point(IDM_VIEW_XY, 0, 16777216.0f, 0).y, 9);
+    const struct {
+        int viewMode;
+        int32_t y;
+    } cases[] = {{IDM_VIEW_XZ, 0}, {IDM_VIEW_YZ, 0}, {IDM_VIEW_XY, 9}};
+    for (const auto &c : cases) {
+        recording.calls.clear();
+        DrawView(RecordingWindow(), RecordingDC(), c.viewMode);
+        ASSERT_EQ(DrawnSegments().size(), 1u);
+        EXPECT_EQ(DrawnSegments()[0][1], c.y) << c.viewMode;
+    }
 }
 
 TEST_F(Views, EdgesNamingMissingVerticesAreSkippedOthersDrawnInOrder) {
     LoadLevel({{0, 0, 0}, {10, 10, 10}}, {{0, 1}, {0, 2}, {65535, 0}, {1, 1}, {1, 0}, {1, 0}});
     recording.calls.clear();
-    DrawViewXZ(RecordingWindow(), RecordingDC());
+    DrawView(RecordingWindow(), RecordingDC(), IDM_VIEW_XZ);
     auto s = DrawnSegments();
     ASSERT_EQ(s.size(), 4u) << "two edges name vertex 2 or 65535 of a table of two";
     EXPECT_EQ(s[0], (std::array<int32_t, 4>{0, 10, 10, 0}));
@@ -177,33 +172,21 @@ TEST_F(Views, EdgesNamingMissingVerticesAreSkippedOthersDrawnInOrder) {
     EXPECT_EQ(s[2], s[3]) << "a repeated edge is drawn twice";
 }
 
-TEST_F(Views, TruncationIsTowardZeroAndSaturates) {
-    EXPECT_EQ(Trunc32(2.9), 2);
-    EXPECT_EQ(Trunc32(-0.7), 0);
-    EXPECT_EQ(Trunc32(-2.9), -2);
-    EXPECT_EQ(Trunc32(NAN), 0);
-    EXPECT_EQ(Trunc32(INFINITY), INT32_MAX);
-    EXPECT_EQ(Trunc32(-INFINITY), INT32_MIN);
-    EXPECT_EQ(Trunc32(2147483647.9), INT32_MAX);
-    EXPECT_EQ(Trunc32(2147483648.0), INT32_MAX);
-    EXPECT_EQ(Trunc32(-2147483648.9), INT32_MIN);
-    EXPECT_EQ(Trunc32(-2147483647.9), -2147483647);
-    EXPECT_EQ(Trunc32(1e300), INT32_MAX);
-}
-
 TEST_F(Views, HostileCoordinatesGiveDefinedValues) {
     LoadLevel({{0, 0, 0}, {INFINITY, 0, 0}}, {{0, 1}});
     recording.calls.clear();
-    DrawViewXY(RecordingWindow(), RecordingDC());
+    DrawView(RecordingWindow(), RecordingDC(), IDM_VIEW_XY);
     EXPECT_EQ(recording.calls[2].a, INT32_MAX) << "the border saturates, never overflows";
     EXPECT_EQ(DrawnSegments()[0], (std::array<int32_t, 4>{10, 10, INT32_MAX, 10}));
 
     LoadLevel({{0, 0, 0}, {NAN, 0, 0}}, {{0, 1}});
     recording.calls.clear();
-    DrawViewXY(RecordingWindow(), RecordingDC());
+    DrawView(RecordingWindow(), RecordingDC(), IDM_VIEW_XY);
     EXPECT_EQ(recording.calls[2].a, 20) << "the range 0 - NaN truncates to 0";
     EXPECT_EQ(DrawnSegments()[0], (std::array<int32_t, 4>{0, 10, 0, 10}));
 
+    // Ranges beyond the 32-bit limits saturate at them; the largest float
+    // below the limit (2^31 - 128) and a small range both truncate.
     LoadLevel({{-3e38f, -3e38f, -3e38f}, {3e38f, 3e38f, 3e38f}}, {{0, 1}});
     for (int mode = IDM_VIEW_XY; mode <= IDM_VIEW_3DZ; mode++) {
         ViewFrame frame;
@@ -211,6 +194,11 @@ TEST_F(Views, HostileCoordinatesGiveDefinedValues) {
         EXPECT_EQ(frame.windowWidth, INT32_MAX) << mode;
         EXPECT_EQ(frame.windowHeight, INT32_MAX) << mode;
     }
+    LoadLevel({{0, 0, 0}, {2147483520.0f, 0.5f, 2.9f}}, {});
+    ViewFrame frame;
+    BeginViewFrame(IDM_VIEW_XZ, 800, 600, &frame);
+    EXPECT_EQ(frame.windowWidth, 2147483520);
+    EXPECT_EQ(frame.windowHeight, 2) << "2.9 truncates toward zero";
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 # .exe with windres and checks them against what the program is built to
 # carry: styles, positions, sizes, identifiers and texts.
 #
-# Needs (set by CTest, see cmake/wine-tests.cmake): KORVITAN_WINDOWS_EXE,
+# Needs (set by CTest, see CMakeLists.txt): KORVITAN_WINDOWS_EXE,
 # KORVITAN_CLI, KORVITAN_DEMO_DIR, KORVITAN_WINDRES (the cross windres,
 # which reads resources out of an .exe); KORVITAN_PNG_CHECK is used to name the
 # first differing pixel when a picture does not match. KORVITAN_WINE_SHOTS

@@ -1,5 +1,5 @@
 // demo_levels.cpp - see demo_levels.h.
-#include "demo_levels.h"
+#include "tools/demo_levels.h"
 
 #include <cmath>
 

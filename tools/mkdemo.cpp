@@ -11,8 +11,8 @@
 #include <string>
 #include <system_error>
 
-#include "demo_levels.h"
-#include "support/level_writer.h"
+#include "tools/demo_levels.h"
+#include "tools/level_writer.h"
 
 static const char README[] =
     "Demo archive for the level viewer.\n"

@@ -9,12 +9,14 @@
 #include <cstring>
 
 #include "map/level_reader.h"
+#include "map/load_report.h"
 #include "map/model.h"
 #include "platform/platform.h"
 
 static PakHdr archiveHeader;  // overwritten by every archive load
 
-size_t DirEntryNameLength(const DirEntry *entry) {
+// The length of an entry's name text (see CopyDirEntryName).
+static size_t DirEntryNameLength(const DirEntry *entry) {
     size_t n = 0;
     while (n < DIR_NAME_SIZE - 1 && entry->name[n] != '\0') n++;
     return n;
@@ -30,7 +32,9 @@ int IsListedMapEntry(const DirEntry *entry) {
     return std::memcmp(entry->name, "maps/", 5) == 0;
 }
 
-int32_t FindDirEntry(const char *name) {
+// The index of the first entry of MapData.dirList whose name text equals
+// name exactly, or -1.
+static int32_t FindDirEntry(const char *name) {
     size_t length = std::strlen(name);
     for (int32_t i = 0; i < MapData.dirCount; i++) {
         const DirEntry *entry = &MapData.dirList[i];
@@ -41,31 +45,34 @@ int32_t FindDirEntry(const char *name) {
 }
 
 // Reads the header and the directory. Returns 0 after reporting a failure
-// with the model released.
+// with the model released. Nothing of a level is held yet, so the message
+// comes first and the release after it, as the format's loaders always did.
 static int ReadDirectory(PlatWindow *window) {
     if (PlatReadFile(MapData.file, &archiveHeader, sizeof archiveHeader) != sizeof archiveHeader) {
-        FailLoad(window, "Error Reading PakHdr");
+        ReportThenRelease(window, "Error Reading PakHdr");
         return 0;
     }
     if (std::memcmp(archiveHeader.magic, "PACK", 4) != 0) {
-        FailLoad(window, "File is not a .PAK file");
+        ReportThenRelease(window, "File is not a .PAK file");
         return 0;
     }
     uint32_t length = archiveHeader.dirLength;
+    // A directory the file cannot hold is a short read, found before the
+    // block is allocated.
     if (!RegionInsideFile(archiveHeader.dirOffset, length)) {
-        FailLoad(window, "Error Reading DirList");
+        ReportThenRelease(window, "Error Reading DirList");
         return 0;
     }
     MapData.dirList = static_cast<DirEntry *>(PlatAlloc(length));
     if (!MapData.dirList) {
-        FailLoad(window, "Can't allocate memory (DirList)");
+        ReportThenRelease(window, "Can't allocate memory (DirList)");
         return 0;
     }
     if (!ReadRegion(archiveHeader.dirOffset, MapData.dirList, length)) {
-        FailLoad(window, "Error Reading DirList");
+        ReportThenRelease(window, "Error Reading DirList");
         return 0;
     }
-    MapData.dirCount = int32_t(length >> 6);
+    MapData.dirCount = int32_t(length >> DIR_ENTRY_SIZE_SHIFT);
     return 1;
 }
 
@@ -73,7 +80,7 @@ int32_t LoadPakFile(PlatWindow *window) {
     FreeMapData();
     MapData.file = PlatOpenFile(fileName);
     if (!MapData.file) {
-        PlatMessageBox(window, fileName, "Can't open file:");
+        ReportLoadFailure(window, fileName, "Can't open file:");
         return 0;
     }
     if (!ReadDirectory(window)) return 0;
@@ -81,6 +88,7 @@ int32_t LoadPakFile(PlatWindow *window) {
     PlatRunMapSelectDialog(window);
     if (selectedMapName[0] == '\0') {
         CloseMapFile();  // no map chosen: the directory stays, nothing else
+        EndLoad(LOAD_NO_MAP);
         return 0;
     }
     SetLevelTitle(window, selectedMapName);
@@ -89,6 +97,7 @@ int32_t LoadPakFile(PlatWindow *window) {
         // Only a name the dialog did not take from this directory gets here;
         // end the load as when no map was chosen.
         CloseMapFile();
+        EndLoad(LOAD_NO_MAP);
         return 0;
     }
     MapData.selectedIndex = index;

@@ -15,15 +15,11 @@ struct PlatWindow;
 // (including when no map was chosen). Every failure is reported to the user.
 int32_t LoadPakFile(PlatWindow *window);
 
-// The text of an entry's name: up to its terminator, and never more than 55
-// characters, so a name that fills all 56 bytes reads as its first 55.
-size_t DirEntryNameLength(const DirEntry *entry);
-// Copies that text, terminated, into out (at least 56 bytes).
+// Copies the text of an entry's name, terminated, into out (at least 56
+// bytes): up to its terminator, and never more than 55 characters, so a
+// name that fills all 56 bytes reads as its first 55.
 void CopyDirEntryName(const DirEntry *entry, char *out);
 // Whether the map list offers the entry: its first 5 bytes are "maps/".
 int IsListedMapEntry(const DirEntry *entry);
-// The index of the first entry of MapData.dirList whose name text equals
-// name exactly, or -1.
-int32_t FindDirEntry(const char *name);
 
 #endif

@@ -10,13 +10,12 @@
 
 #include <cstdio>
 
+#include "map/load_report.h"
 #include "map/model.h"
 #include "platform/platform.h"
 
 static BspHdr levelHeader;  // overwritten by every load
 static char titleBuffer[sizeof "KORVITAN - " + FILE_NAME_SIZE];
-
-static const char kCaptionError[] = "Error";
 
 int32_t LastLevelVersion(void) { return levelHeader.version; }
 
@@ -37,48 +36,42 @@ int ReadRegion(int64_t position, void *buffer, uint32_t length) {
     return PlatReadFile(MapData.file, buffer, length) == length;
 }
 
-void FailLoad(PlatWindow *window, const char *text) {
-    FreeMapData();
-    PlatMessageBox(window, text, kCaptionError);
-}
-
 // A lump's data lies at base + offset, the sum formed in 32 bits and taken
 // as a signed position.
 static int64_t LumpPosition(int32_t base, const BspLump &lump) {
     return int32_t(uint32_t(base) + uint32_t(lump.offset));
 }
 
-// Allocates and reads one table. Returns the block, or null after the
-// failure has been reported and the model released.
-static void *ReadTable(PlatWindow *window, int32_t base, const BspLump &lump,
-                       const char *readFailure, const char *allocFailure) {
-    int64_t position = LumpPosition(base, lump);
-    if (!RegionInsideFile(position, lump.length)) {
-        FailLoad(window, readFailure);
+// The block for one table, once the table is known to lie inside the file.
+// Returns null after the failure has been reported and the model released.
+static void *AllocateTable(PlatWindow *window, int32_t base, const BspLump &lump,
+                           const char *readFailure, const char *allocFailure) {
+    if (!RegionInsideFile(LumpPosition(base, lump), lump.length)) {
+        ReleaseThenReport(window, readFailure);
         return nullptr;
     }
     void *block = PlatAlloc(lump.length);
-    if (!block) {
-        PlatMessageBox(window, allocFailure, kCaptionError);
-        FreeMapData();
-        return nullptr;
-    }
-    if (!ReadRegion(position, block, lump.length)) {
-        PlatFree(block);
-        FailLoad(window, readFailure);
-        return nullptr;
-    }
+    if (!block) ReportThenRelease(window, allocFailure);
     return block;
+}
+
+// Fills a table the model already owns. Returns 0 after the failure has
+// been reported and the model (the block included) released.
+static int FillTable(PlatWindow *window, int32_t base, const BspLump &lump, void *block,
+                     const char *readFailure) {
+    if (ReadRegion(LumpPosition(base, lump), block, lump.length)) return 1;
+    ReleaseThenReport(window, readFailure);
+    return 0;
 }
 
 int32_t ReadLevelAt(PlatWindow *window, int32_t base, const char *displayName) {
     if (!RegionInsideFile(base, sizeof levelHeader) ||
         !ReadRegion(base, &levelHeader, sizeof levelHeader)) {
-        FailLoad(window, "Error Reading BspHdr");
+        ReleaseThenReport(window, "Error Reading BspHdr");
         return 0;
     }
     if (levelHeader.version < BSP_MIN_VERSION) {
-        PlatMessageBox(window, "Invalid BSP version! (should be >=0x1C )", kCaptionError);
+        ReportLoadFailure(window, "Invalid BSP version! (should be >=0x1C )", "Error");
         CloseMapFile();
         SetLevelTitle(window, displayName);
         PlatInvalidate(window);
@@ -90,22 +83,24 @@ int32_t ReadLevelAt(PlatWindow *window, int32_t base, const char *displayName) {
     const BspLump &edgeLump = levelHeader.lumps[BSP_LUMP_EDGES];
 
     MapData.vertexCount = int32_t(vertexLump.length / sizeof(Vertex));
-    void *vertices = ReadTable(window, base, vertexLump, "Error Reading Vertices",
-                               "Can't allocate memory for vertex.");
-    if (!vertices) return 0;
-    MapData.vertices = static_cast<Vertex *>(vertices);
+    MapData.vertices = static_cast<Vertex *>(AllocateTable(
+        window, base, vertexLump, "Error Reading Vertices", "Can't allocate memory for vertex."));
+    if (!MapData.vertices) return 0;
+    if (!FillTable(window, base, vertexLump, MapData.vertices, "Error Reading Vertices")) return 0;
     ComputeMapBounds();
 
-    // The edge count is set only once the whole table is there, so a paint
-    // during a message box never sees a half-read table.
-    void *edges = ReadTable(window, base, edgeLump, "Error Reading Edges",
-                            "Can't allocate memory for Edges.");
-    if (!edges) return 0;
-    MapData.edges = static_cast<Edge *>(edges);
-    MapData.edgeCount = int32_t(edgeLump.length >> 2);
+    // No message loop runs between setting the count and the read, and a
+    // failed read releases the model before its message is shown, so a
+    // paint never sees a half-read table.
+    MapData.edges = static_cast<Edge *>(AllocateTable(
+        window, base, edgeLump, "Error Reading Edges", "Can't allocate memory for Edges."));
+    if (!MapData.edges) return 0;
+    MapData.edgeCount = int32_t(edgeLump.length >> EDGE_SIZE_SHIFT);
+    if (!FillTable(window, base, edgeLump, MapData.edges, "Error Reading Edges")) return 0;
 
     PlatInvalidate(window);
     CloseMapFile();
+    EndLoad(LOAD_LOADED);
     return 1;
 }
 
@@ -113,7 +108,7 @@ int32_t LoadBspFile(PlatWindow *window) {
     FreeMapData();
     MapData.file = PlatOpenFile(fileName);
     if (!MapData.file) {
-        PlatMessageBox(window, fileName, "Can't open file:");
+        ReportLoadFailure(window, fileName, "Can't open file:");
         return 0;
     }
     return ReadLevelAt(window, 0, fileName);

@@ -9,7 +9,7 @@ struct PlatWindow;
 // Loads the standalone level file named by fileName into the model. Every
 // failure is reported to the user in a message box owned by window. Returns
 // 1 when a level was loaded, 0 otherwise; callers need not look: the reader
-// reports and cleans up by itself.
+// reports and cleans up by itself (LastLoadResult() says what happened).
 int32_t LoadBspFile(PlatWindow *window);
 
 // Reads the level that starts at file position base of MapData.file, sets
@@ -29,9 +29,5 @@ void SetLevelTitle(PlatWindow *window, const char *displayName);
 int RegionInsideFile(int64_t position, uint32_t length);
 // Seeks to position and reads exactly length bytes; 0 on any shortfall.
 int ReadRegion(int64_t position, void *buffer, uint32_t length);
-// Releases the whole model, then shows text with the caption "Error". The
-// model is released first so that nothing half-read can be painted while
-// the message is up.
-void FailLoad(PlatWindow *window, const char *text);
 
 #endif

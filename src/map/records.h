@@ -61,8 +61,17 @@ struct DirEntry {
     int32_t fileLength;        // never used by the reader
 };
 
+// The edge and directory counts are the table lengths shifted right by
+// these (a logical shift: lengths are unsigned), which is the division by
+// the record size with the remainder dropped.
+enum {
+    EDGE_SIZE_SHIFT = 2,
+    DIR_ENTRY_SIZE_SHIFT = 6,
+};
+
 static_assert(sizeof(Vertex) == 12);
-static_assert(sizeof(Edge) == 4);
+static_assert(sizeof(Edge) == 1u << EDGE_SIZE_SHIFT);
+static_assert(sizeof(DirEntry) == 1u << DIR_ENTRY_SIZE_SHIFT);
 static_assert(sizeof(BspLump) == 8);
 static_assert(sizeof(BspHdr) == 124);
 static_assert(sizeof(PakHdr) == 12);

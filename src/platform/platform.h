@@ -1,16 +1,18 @@
 // platform.h - everything the program needs from its host, as plain functions.
 //
 // src/map, src/view and src/shell call only what this file declares. Each
-// program links exactly one backend that defines these functions:
+// program links exactly one backend that defines these functions, in the
+// program's own folder:
 //
-//   src/platform/win32/   the Windows program (USER32, GDI32, KERNEL32)
-//   src/platform/gtk/     the Linux desktop program
-//   src/platform/cli/     korvitan-cli: messages on stderr, pictures to files
-//   tests/support/        a recording backend for the unit tests
+//   src/win32/        the Windows program (USER32, GDI32, COMDLG32)
+//   src/gtk/          the Linux desktop program
+//   src/cli/          korvitan-cli: messages on stderr, pictures to files
+//   tests/support/    a recording backend for the unit tests
 //
-// The file layer is separate from the backends because files are real
-// everywhere: src/platform/posix/files.cpp serves every program but the
-// Windows one, which has its own over CreateFileA and ReadFile.
+// Files and the heap are not part of a backend because they are the same
+// for every program on a system (src/system/): files are real everywhere,
+// posix_files.cpp serves every program but the Windows one, which has
+// win32_files.cpp over CreateFileA and ReadFile.
 //
 // The handle types are opaque: each backend defines the structs behind them.
 #ifndef KORVITAN_PLATFORM_H

@@ -1,5 +1,4 @@
-// shell.cpp - commands, view change, open-file choice, paint cycle and the
-// logic of the program's two dialogs.
+// shell.cpp - commands, view change, open-file choice and the paint cycle.
 #include "shell/shell.h"
 
 #include <cstdio>
@@ -28,14 +27,16 @@ void OnDestroy(PlatWindow *) {
 
 void OnSize(PlatWindow *window) { PlatInvalidate(window); }
 
-void BeginBusyCursor(PlatWindow *window) {
+// The busy-cursor pair around a paint. A nested Begin while the wait cursor
+// is up keeps the first saved cursor.
+static void BeginBusyCursor(PlatWindow *window) {
     if (PlatGetSavedCursor(window)) return;  // a wait cursor is already up
     PlatShowCursor(1);
     PlatCursor *previous = PlatSetWaitCursor(window);
     PlatSaveCursor(window, previous);
 }
 
-void EndBusyCursor(PlatWindow *window) {
+static void EndBusyCursor(PlatWindow *window) {
     PlatCursor *saved = PlatTakeSavedCursor(window);
     if (!saved) return;
     PlatSetCursor(window, saved);
@@ -58,9 +59,13 @@ static void ChangeView(PlatWindow *window, int view) {
     PlatInvalidate(window);
 }
 
-void FormatOpenFilter(int command, char *out) {
+enum { OPEN_FILTER_SIZE = 80 };
+
+// The filter text of an open command: description, zero byte, pattern, zero
+// byte, closing zero byte.
+static void FormatOpenFilter(int command, char (&out)[OPEN_FILTER_SIZE]) {
     const char *kind = command == IDM_OPENPAK ? "PAK" : "BSP";
-    int n = std::snprintf(out, 80, "*.%s files (*.%s)%c*.%s%c", kind, kind, 0, kind, 0);
+    int n = std::snprintf(out, sizeof out, "*.%s files (*.%s)%c*.%s%c", kind, kind, 0, kind, 0);
     out[n] = '\0';  // the closing zero byte of the formatted text
 }
 
@@ -68,7 +73,7 @@ void FormatOpenFilter(int command, char *out) {
 // next; a cancel changes nothing else.
 static void ChooseAndLoad(PlatWindow *window, int command) {
     FreeMapData();
-    char filter[80];
+    char filter[OPEN_FILTER_SIZE];
     FormatOpenFilter(command, filter);
     static char chosen[FILE_NAME_SIZE];
     std::memcpy(chosen, fileName, sizeof chosen);
@@ -80,7 +85,9 @@ static void ChooseAndLoad(PlatWindow *window, int command) {
 }
 
 int OnCommand(PlatWindow *window, uint32_t command) {
-    if (command - 100u > 10u) return 0;
+    // One unsigned comparison: below the first command wraps around too.
+    if (command - uint32_t(IDM_FIRST_COMMAND) > uint32_t(IDM_LAST_COMMAND - IDM_FIRST_COMMAND))
+        return 0;
     switch (command) {
     case IDM_ABOUT: PlatRunAboutDialog(window); return 1;
     case IDM_OPENPAK:
@@ -89,35 +96,4 @@ int OnCommand(PlatWindow *window, uint32_t command) {
     case IDC_MAPLIST: return 0;  // not a command
     default: ChangeView(window, int(command)); return 1;
     }
-}
-
-void MapSelectInit(PlatDialog *dialog) {
-    PlatListReset(dialog);
-    selectedMapName[0] = '\0';
-    for (int32_t i = 0; i < MapData.dirCount; i++) {
-        const DirEntry *entry = &MapData.dirList[i];
-        if (!IsListedMapEntry(entry)) continue;
-        char row[SELECTED_MAP_NAME_SIZE];
-        CopyDirEntryName(entry, row);
-        PlatListAppend(dialog, row);
-    }
-}
-
-int MapSelectCommand(PlatDialog *dialog, int control) {
-    switch (control) {
-    case DIALOG_OK: {
-        int row = PlatListSelection(dialog);
-        if (row != -1) PlatListText(dialog, row, selectedMapName, sizeof selectedMapName);
-        PlatEndDialog(dialog, 1);
-        return 1;
-    }
-    case DIALOG_CANCEL: PlatEndDialog(dialog, 1); return 1;
-    default: return 0;  // list notifications, double-clicks included
-    }
-}
-
-int AboutCommand(PlatDialog *dialog, int control) {
-    if (control != DIALOG_OK && control != DIALOG_CANCEL) return 0;
-    PlatEndDialog(dialog, 1);
-    return 1;
 }

@@ -7,7 +7,9 @@
 #include "platform/platform.h"
 #include "res/resource.h"
 
-int32_t Trunc32(double v) {
+// trunc toward zero to 32 bits; a value that is not a number gives 0, one
+// beyond the 32-bit range the nearest end of it.
+static int32_t Trunc32(double v) {
     if (v != v) return 0;
     if (v >= 2147483647.0) return INT32_MAX;
     if (v <= -2147483648.0) return INT32_MIN;
@@ -23,8 +25,10 @@ static float Oblique(float a, float b, float factor) {
     return float(sum);
 }
 
-float ObliqueH(float a, float b) { return Oblique(a, b, OBLIQUE_COS); }
-float ObliqueV(float a, float b) { return Oblique(a, b, OBLIQUE_SIN); }
+// a + (b * OBLIQUE_SCALE) * OBLIQUE_COS (resp. _SIN), each step rounded to
+// double, the sum rounded to a 32-bit float.
+static float ObliqueH(float a, float b) { return Oblique(a, b, OBLIQUE_COS); }
+static float ObliqueV(float a, float b) { return Oblique(a, b, OBLIQUE_SIN); }
 
 // The difference of a component from its axis minimum, rounded to float.
 static float Relative(float component, float minimum) {
@@ -98,7 +102,7 @@ int BeginViewFrame(int viewMode, int32_t clientRight, int32_t clientBottom, View
     return 1;
 }
 
-ViewPoint ProjectVertex(const ViewFrame *f, const Vertex *vertex) {
+static ViewPoint ProjectVertex(const ViewFrame *f, const Vertex *vertex) {
     float rh = Relative(vertex->*(f->h), f->minH);
     float rv = Relative(vertex->*(f->v), f->minV);
     if (!f->oblique) {
@@ -136,10 +140,3 @@ void DrawView(PlatWindow *window, PlatDC *dc, int viewMode) {
         PlatLineTo(dc, segment.end.x, segment.end.y);
     }
 }
-
-void DrawViewXY(PlatWindow *window, PlatDC *dc) { DrawView(window, dc, IDM_VIEW_XY); }
-void DrawViewXZ(PlatWindow *window, PlatDC *dc) { DrawView(window, dc, IDM_VIEW_XZ); }
-void DrawViewYZ(PlatWindow *window, PlatDC *dc) { DrawView(window, dc, IDM_VIEW_YZ); }
-void DrawView3DX(PlatWindow *window, PlatDC *dc) { DrawView(window, dc, IDM_VIEW_3DX); }
-void DrawView3DY(PlatWindow *window, PlatDC *dc) { DrawView(window, dc, IDM_VIEW_3DY); }
-void DrawView3DZ(PlatWindow *window, PlatDC *dc) { DrawView(window, dc, IDM_VIEW_3DZ); }

@@ -51,18 +51,9 @@ struct ViewSegment {
     ViewPoint start, end;
 };
 
-// trunc toward zero to 32 bits; a value that is not a number gives 0, one
-// beyond the 32-bit range the nearest end of it.
-int32_t Trunc32(double v);
-// a + (b * OBLIQUE_SCALE) * OBLIQUE_COS (resp. _SIN), each step rounded to
-// double, the sum rounded to a 32-bit float.
-float ObliqueH(float a, float b);
-float ObliqueV(float a, float b);
-
 // Sets up the frame of viewMode (105 to 110) for the current MapBounds and
 // the given client size. Returns 0 for any other view mode.
 int BeginViewFrame(int viewMode, int32_t clientRight, int32_t clientBottom, ViewFrame *frame);
-ViewPoint ProjectVertex(const ViewFrame *frame, const Vertex *vertex);
 // The segment of edge i of MapData. Returns 0 when the edge names a vertex
 // beyond the vertex table: such an edge is skipped and draws nothing.
 int ViewSegmentAt(const ViewFrame *frame, int32_t i, ViewSegment *segment);
@@ -71,11 +62,5 @@ int ViewSegmentAt(const ViewFrame *frame, int32_t i, ViewSegment *segment);
 // mapping of W x H onto it, then one MoveTo/LineTo pair per edge in table
 // order. An unknown view mode draws nothing.
 void DrawView(PlatWindow *window, PlatDC *dc, int viewMode);
-void DrawViewXY(PlatWindow *window, PlatDC *dc);
-void DrawViewXZ(PlatWindow *window, PlatDC *dc);
-void DrawViewYZ(PlatWindow *window, PlatDC *dc);
-void DrawView3DX(PlatWindow *window, PlatDC *dc);
-void DrawView3DY(PlatWindow *window, PlatDC *dc);
-void DrawView3DZ(PlatWindow *window, PlatDC *dc);
 
 #endif

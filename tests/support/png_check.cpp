@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/raster/raster.h"
+#include "raster/raster.h"
 
 static int ReadGeometry(const char *path, RasterCanvas *canvas, std::vector<uint8_t> *pixels) {
     FILE *f = std::fopen(path, "r");

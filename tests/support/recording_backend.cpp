@@ -8,6 +8,8 @@
 
 #include "map/model.h"
 #include "platform/platform.h"
+#include "res/resource.h"
+#include "shell/dialogs.h"
 #include "shell/shell.h"
 
 struct PlatWindow {
@@ -35,7 +37,7 @@ void ResetRecording(void) {
     MapBounds = MapBoundsRecord{};
     fileName[0] = '\0';
     selectedMapName[0] = '\0';
-    ViewMode = 105;
+    ViewMode = IDM_VIEW_XY;
     recording.~Recording();
     new (&recording) Recording{};
     recording.chooseRow = -1;
@@ -70,7 +72,7 @@ void PlatFree(void *block) {
 static void Event(const std::string &text) { recording.events.push_back(text); }
 
 void PlatMessageBox(PlatWindow *, const char *text, const char *caption) {
-    recording.messages.push_back({text, caption});
+    recording.messages.push_back({text, caption, MapData.file != nullptr});
     Event(std::string("message ") + caption + "|" + text);
 }
 

@@ -20,6 +20,7 @@ struct PlatDC;
 struct RecordedMessage {
     std::string text;
     std::string caption;
+    bool fileOpen;  // the model still held its open file while this was up
 };
 
 struct RecordedCall {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "support/level_writer.h"
+#include "tools/level_writer.h"
 
 // Writes bytes to a file of that name in this process's temporary folder
 // and returns its path.

@@ -1,16 +1,19 @@
 // cli_backend.h - the platform backend of korvitan-cli.
 //
 // There is no window: message boxes go to stderr as "CAPTION: TEXT", the
-// map list is answered from the command line, and a paint draws either into
-// a text stream of segments, into the rasterizer, or into a cairo context
-// for vector output.
+// map list is answered from the command line (through the same dialog
+// logic the desktop programs run), and a paint draws either into a text
+// stream of segments, into the rasterizer, or into a cairo context for
+// vector output.
 #ifndef KORVITAN_CLI_BACKEND_H
 #define KORVITAN_CLI_BACKEND_H
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
-#include "platform/raster/raster.h"
+#include "raster/raster.h"
 
 struct PlatWindow;
 struct PlatDC;
@@ -18,18 +21,16 @@ typedef struct _cairo cairo_t;
 
 // How the map list is answered.
 enum CliMapAnswer {
-    CLI_MAP_PRINT_ROWS,  // print every offered row on stdout, choose none
-    CLI_MAP_FIRST,       // choose the first offered row
-    CLI_MAP_NAMED,       // choose the row equal to CliState.mapName
+    CLI_MAP_CANCEL,  // choose nothing (the rows are still recorded)
+    CLI_MAP_FIRST,   // choose the first offered row
+    CLI_MAP_NAMED,   // choose the row equal to CliState.mapName
 };
 
 struct CliState {
     CliMapAnswer mapAnswer;
     const char *mapName;
     int32_t clientRight, clientBottom;
-    // What the last load showed.
-    int messages;
-    int offeredRows;
+    std::vector<std::string> offeredRows;  // what the map list offered last
 };
 
 extern CliState cliState;
@@ -40,9 +41,6 @@ PlatWindow *CliWindow(void);
 PlatDC *CliGeometryDC(FILE *out);       // prints "x1 y1 x2 y2" per segment
 PlatDC *CliRasterDC(RasterCanvas *canvas);
 PlatDC *CliVectorDC(cairo_t *cr);       // strokes 1-unit lines between pixel centres
-// The extents the last paint set, for the "extent" and "viewport" lines.
-void CliLastExtents(PlatDC *dc, int32_t *windowW, int32_t *windowH, int32_t *viewportW,
-                    int32_t *viewportH);
 // Flushes a geometry stream; returns 0 when writing failed.
 int CliFlushGeometry(PlatDC *dc);
 

@@ -1,12 +1,12 @@
 // cli_backend.cpp - see cli_backend.h.
-#include "platform/cli/cli_backend.h"
+#include "cli/cli_backend.h"
 
 #include <cairo.h>
 #include <cstring>
 
-#include "map/archive_reader.h"
 #include "map/model.h"
 #include "platform/platform.h"
+#include "shell/dialogs.h"
 
 struct PlatWindow {
     int unused;
@@ -64,14 +64,6 @@ PlatDC *CliVectorDC(cairo_t *cr) {
     return dc;
 }
 
-void CliLastExtents(PlatDC *dc, int32_t *windowW, int32_t *windowH, int32_t *viewportW,
-                    int32_t *viewportH) {
-    *windowW = dc->windowW;
-    *windowH = dc->windowH;
-    *viewportW = dc->viewportW;
-    *viewportH = dc->viewportH;
-}
-
 int CliFlushGeometry(PlatDC *dc) {
     if (dc->used && std::fwrite(dc->buffer, 1, dc->used, dc->out) != dc->used) dc->failed = 1;
     dc->used = 0;
@@ -86,29 +78,38 @@ void PlatMessageBox(PlatWindow *, const char *text, const char *caption) {
     size_t n = std::strlen(caption);
     const char *colon = (n && caption[n - 1] == ':') ? "" : ":";
     std::fprintf(stderr, "%s%s %s\n", caption, colon, text);
-    cliState.messages++;
 }
 
 void PlatSetWindowTitle(PlatWindow *, const char *) {}
 void PlatInvalidate(PlatWindow *) {}
 
+// ---- The map list, answered from the command line ------------------------------
+
+struct PlatDialog {
+    int selection;  // the row the answer picks, or -1
+};
+
+// The dialog logic fills the list (so the rows are exactly those a window
+// would offer), the answer selects a row or none, and OK or Cancel ends it.
 void PlatRunMapSelectDialog(PlatWindow *) {
-    selectedMapName[0] = '\0';
-    cliState.offeredRows = 0;
-    for (int32_t i = 0; i < MapData.dirCount; i++) {
-        const DirEntry *entry = &MapData.dirList[i];
-        if (!IsListedMapEntry(entry)) continue;
-        char row[SELECTED_MAP_NAME_SIZE];
-        CopyDirEntryName(entry, row);
-        cliState.offeredRows++;
-        if (cliState.mapAnswer == CLI_MAP_PRINT_ROWS) {
-            std::printf("%s\n", row);
-        } else if (selectedMapName[0] == '\0' &&
-                   (cliState.mapAnswer == CLI_MAP_FIRST || std::strcmp(row, cliState.mapName) == 0)) {
-            std::memcpy(selectedMapName, row, sizeof row);
-        }
+    PlatDialog dialog = {-1};
+    MapSelectInit(&dialog);
+    const std::vector<std::string> &rows = cliState.offeredRows;
+    for (size_t i = 0; i < rows.size() && dialog.selection < 0; i++) {
+        if (cliState.mapAnswer == CLI_MAP_FIRST ||
+            (cliState.mapAnswer == CLI_MAP_NAMED && rows[i] == cliState.mapName))
+            dialog.selection = int(i);
     }
+    MapSelectCommand(&dialog, dialog.selection >= 0 ? DIALOG_OK : DIALOG_CANCEL);
 }
+
+void PlatListReset(PlatDialog *) { cliState.offeredRows.clear(); }
+void PlatListAppend(PlatDialog *, const char *text) { cliState.offeredRows.push_back(text); }
+int PlatListSelection(PlatDialog *dialog) { return dialog->selection; }
+void PlatListText(PlatDialog *, int index, char *out, size_t capacity) {
+    std::snprintf(out, capacity, "%s", cliState.offeredRows[size_t(index)].c_str());
+}
+void PlatEndDialog(PlatDialog *, int) {}
 
 void PlatGetClientSize(PlatWindow *, int32_t *right, int32_t *bottom) {
     *right = cliState.clientRight;

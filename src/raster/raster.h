@@ -57,8 +57,5 @@ void RasterLineTo(RasterCanvas *canvas, int32_t x, int32_t y);
 // Maps one logical coordinate to its device pixel:
 // floor(v * float(viewport/window) + 1/2). window must not be 0.
 int64_t RasterMapCoordinate(int32_t v, int32_t viewport, int32_t window);
-// Draws device pixels from (x0, y0) up to but not including (x1, y1),
-// clipped to the canvas.
-void RasterDeviceLine(RasterCanvas *canvas, int64_t x0, int64_t y0, int64_t x1, int64_t y1);
 
 #endif

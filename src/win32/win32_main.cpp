@@ -1,4 +1,4 @@
-// win_main.cpp - the Windows program: WinMain, the main window procedure
+// win32_main.cpp - the Windows program: WinMain, the main window procedure
 // and the procedures of the two dialogs.
 //
 // WinMain registers the class, creates the window and runs the message
@@ -6,14 +6,15 @@
 // handler of src/shell; nothing here knows what a level or a view is.
 #include <windows.h>
 
-#include "platform/win32/win32_backend.h"
+#include "win32/win32_backend.h"
 #include "res/resource.h"
+#include "shell/dialogs.h"
 #include "shell/shell.h"
 
 HINSTANCE hInst;
 
-static const char kClassName[] = "KORVITANWClass";
-static const char kMenuName[] = "KORVITANMenu";
+static const char CLASS_NAME[] = "KORVITANWClass";
+static const char MENU_NAME[] = "KORVITANMenu";
 
 // ---- Main window -------------------------------------------------------------
 
@@ -68,14 +69,14 @@ static BOOL RegisterMainClass(HINSTANCE instance) {
     wc.hIcon = LoadIconA(NULL, IDI_APPLICATION);
     wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    wc.lpszMenuName = kMenuName;
-    wc.lpszClassName = kClassName;
+    wc.lpszMenuName = MENU_NAME;
+    wc.lpszClassName = CLASS_NAME;
     return WORD(RegisterClassA(&wc)) != 0;
 }
 
 static BOOL CreateMainWindow(HINSTANCE instance, int showState) {
     hInst = instance;
-    HWND window = CreateWindowExA(0, kClassName, "KORVITAN", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+    HWND window = CreateWindowExA(0, CLASS_NAME, "KORVITAN", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL,
                                   instance, NULL);
     if (!window) return FALSE;

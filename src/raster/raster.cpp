@@ -11,7 +11,7 @@
 // Lines reaching outside the canvas are clipped by step index before any
 // pixel is touched, and the loop's error term is set exactly for the first
 // visible step, so a clipped line lights the same pixels as the whole line.
-#include "platform/raster/raster.h"
+#include "raster/raster.h"
 
 #include <cstddef>
 #include <cmath>
@@ -161,6 +161,8 @@ void PlotSteps(RasterCanvas *canvas, const LineSteps &line, Int128 first, Int128
 
 }  // namespace
 
+static void DeviceLine(RasterCanvas *canvas, int64_t x0, int64_t y0, int64_t x1, int64_t y1);
+
 void RasterInit(RasterCanvas *canvas, uint8_t *pixels, int32_t width, int32_t height) {
     canvas->pixels = pixels;
     canvas->width = width;
@@ -199,9 +201,9 @@ void RasterLineTo(RasterCanvas *canvas, int32_t x, int32_t y) {
     if (mappable) {
         int32_t vw = canvas->viewportWidth, vh = canvas->viewportHeight;
         int32_t ww = canvas->windowWidth, wh = canvas->windowHeight;
-        RasterDeviceLine(canvas, RasterMapCoordinate(canvas->currentX, vw, ww),
-                         RasterMapCoordinate(canvas->currentY, vh, wh),
-                         RasterMapCoordinate(x, vw, ww), RasterMapCoordinate(y, vh, wh));
+        DeviceLine(canvas, RasterMapCoordinate(canvas->currentX, vw, ww),
+                   RasterMapCoordinate(canvas->currentY, vh, wh), RasterMapCoordinate(x, vw, ww),
+                   RasterMapCoordinate(y, vh, wh));
     }
     canvas->currentX = x;
     canvas->currentY = y;
@@ -236,7 +238,9 @@ static void InsideLine(RasterCanvas *canvas, int64_t x0, int64_t y0, int64_t x1,
                         minorStride, steps, error, 2 * minorDelta, 2 * steps);
 }
 
-void RasterDeviceLine(RasterCanvas *canvas, int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
+// Draws device pixels from (x0, y0) up to but not including (x1, y1),
+// clipped to the canvas.
+static void DeviceLine(RasterCanvas *canvas, int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
     if (canvas->width <= 0 || canvas->height <= 0) return;
     // A line stays within the box of its two ends, so when both are inside
     // there is nothing to clip.

@@ -12,10 +12,10 @@
 // represented by a PlatCursor of its own whose GdkCursor is null.
 #include <vector>
 
-#include "platform/gtk/gtk_backend.h"
-#include "platform/canvas_image.h"
+#include "gtk/gtk_backend.h"
+#include "cairo/canvas_image.h"
 #include "platform/platform.h"
-#include "platform/raster/raster.h"
+#include "raster/raster.h"
 
 // ---- The device context -----------------------------------------------------------
 
@@ -85,15 +85,15 @@ static PlatCursor arrowCursor = {nullptr};
 static PlatCursor waitCursor = {nullptr};
 static PlatCursor *currentCursor = &arrowCursor;
 
-static const char kSavedCursorKey[] = "hPrevCursor";
+static const char SAVED_CURSOR_KEY[] = "hPrevCursor";
 
 PlatCursor *PlatGetSavedCursor(PlatWindow *window) {
     if (!window->area) return nullptr;
-    return static_cast<PlatCursor *>(g_object_get_data(G_OBJECT(window->area), kSavedCursorKey));
+    return static_cast<PlatCursor *>(g_object_get_data(G_OBJECT(window->area), SAVED_CURSOR_KEY));
 }
 
 void PlatSaveCursor(PlatWindow *window, PlatCursor *cursor) {
-    if (window->area) g_object_set_data(G_OBJECT(window->area), kSavedCursorKey, cursor);
+    if (window->area) g_object_set_data(G_OBJECT(window->area), SAVED_CURSOR_KEY, cursor);
 }
 
 PlatCursor *PlatTakeSavedCursor(PlatWindow *window) {

@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "platform/gtk/gtk_backend.h"
+#include "gtk/gtk_backend.h"
 #include "platform/platform.h"
 #include "res/resource.h"
 #include "shell/shell.h"
@@ -36,23 +36,23 @@ struct MenuPopupText {
     size_t count;
 };
 
-static const MenuItemText kFileItems[] = {
+static const MenuItemText FILE_ITEMS[] = {
     {"Open .&PAK ...", IDM_OPENPAK},
     {"Open .&BSP ...", IDM_OPENBSP},
     {nullptr, 0},
     {"E&xit", IDM_EXIT},
 };
-static const MenuItemText kViewItems[] = {
+static const MenuItemText VIEW_ITEMS[] = {
     {"X-Y", IDM_VIEW_XY},    {"X-Z", IDM_VIEW_XZ},    {"Y-Z", IDM_VIEW_YZ}, {nullptr, 0},
     {"3D (X)", IDM_VIEW_3DX}, {"3D (Y)", IDM_VIEW_3DY}, {"3D (Z)", IDM_VIEW_3DZ},
 };
-static const MenuItemText kHelpItems[] = {
+static const MenuItemText HELP_ITEMS[] = {
     {"&About KORVITAN...", IDM_ABOUT},
 };
-static const MenuPopupText kMenuBar[] = {
-    {"&File", kFileItems, G_N_ELEMENTS(kFileItems)},
-    {"&View", kViewItems, G_N_ELEMENTS(kViewItems)},
-    {"&Help", kHelpItems, G_N_ELEMENTS(kHelpItems)},
+static const MenuPopupText MENU_BAR[] = {
+    {"&File", FILE_ITEMS, G_N_ELEMENTS(FILE_ITEMS)},
+    {"&View", VIEW_ITEMS, G_N_ELEMENTS(VIEW_ITEMS)},
+    {"&Help", HELP_ITEMS, G_N_ELEMENTS(HELP_ITEMS)},
 };
 
 // Every command identifier, 100 to 110, has a slot.
@@ -127,7 +127,7 @@ static GtkWidget *BuildMenuItem(const MenuItemText &text) {
 
 static GtkWidget *BuildMenuBar(void) {
     GtkWidget *bar = gtk_menu_bar_new();
-    for (const MenuPopupText &popup : kMenuBar) {
+    for (const MenuPopupText &popup : MENU_BAR) {
         GString *label = MnemonicLabel(popup.text);
         GtkWidget *top = gtk_menu_item_new_with_mnemonic(label->str);
         g_string_free(label, TRUE);

@@ -1,5 +1,5 @@
 // level_writer.cpp - see level_writer.h.
-#include "support/level_writer.h"
+#include "tools/level_writer.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,4 @@
-// files.cpp - the file layer of the Windows program, over KERNEL32.
+// win32_files.cpp - the file layer of the Windows program, over KERNEL32.
 //
 // CreateFileA, ReadFile, SetFilePointerEx, GetFileSizeEx, CloseHandle. Reads
 // loop until the count is delivered or the file ends, so "bytes delivered"

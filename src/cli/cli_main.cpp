@@ -8,10 +8,12 @@
 //
 // A file is read as an archive when its name ends in ".pak" (any case) or a
 // map is named; --pak and --bsp say it outright. A load failure prints the
-// message the window would show and exits 1; bad usage exits 2.
+// message the window would show and exits 1, as does a picture that cannot
+// be written (OUT is then left as it was); bad usage exits 2.
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <cairo.h>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,23 +22,38 @@
 
 #include "map/archive_reader.h"
 #include "map/level_reader.h"
+#include "map/load_report.h"
 #include "map/model.h"
-#include "platform/canvas_image.h"
-#include "platform/cli/cli_backend.h"
-#include "platform/raster/raster.h"
+#include "cairo/canvas_image.h"
+#include "cli/cli_backend.h"
+#include "cli/cli_output.h"
+#include "raster/raster.h"
 #include "res/resource.h"
 #include "view/views.h"
 
-static const char kUsage[] =
+static const char USAGE_TEXT[] =
     "usage: korvitan-cli maps FILE.pak\n"
     "       korvitan-cli info FILE [--map NAME]\n"
     "       korvitan-cli geometry FILE [--map NAME] --view V [--size WxH]\n"
     "       korvitan-cli render FILE [--map NAME] --view V [--size WxH] -o OUT\n"
+    "       korvitan-cli --version\n"
     "V is one of xy xz yz 3dx 3dy 3dz; the size defaults to 800x600.\n"
     "OUT ends in .png, .svg or .pdf. FILE is read as an archive when it ends in\n"
     ".pak or --map is given; --pak or --bsp says which it is.\n";
 
 enum { MAX_PICTURE_SIDE = 16384 };
+
+// "KORVITAN, Ver 1.0" must end in the version --version prints.
+static constexpr bool EndsWith(const char *text, const char *suffix) {
+    size_t n = 0, k = 0;
+    while (text[n]) n++;
+    while (suffix[k]) k++;
+    if (k > n) return false;
+    for (size_t i = 0; i < k; i++)
+        if (text[n - k + i] != suffix[i]) return false;
+    return true;
+}
+static_assert(EndsWith(ABOUT_LINE1, " " KORVITAN_VERSION), "the About box shows another version");
 
 struct CliArgs {
     const char *command;
@@ -50,7 +67,7 @@ struct CliArgs {
 
 static int Usage(const char *problem) {
     if (problem) std::fprintf(stderr, "korvitan-cli: %s\n", problem);
-    std::fputs(kUsage, stderr);
+    std::fputs(USAGE_TEXT, stderr);
     return 2;
 }
 
@@ -102,22 +119,32 @@ static int ParseArgs(int argc, char **argv, CliArgs *args) {
     return args->command && args->file;
 }
 
-// Loads the level the arguments name. Returns 1 when a level is loaded;
-// otherwise the reason has been printed.
-static int LoadFromArgs(const CliArgs *args, int archive) {
-    if (std::strlen(args->file) >= FILE_NAME_SIZE) {
-        std::fprintf(stderr, "korvitan-cli: path too long: %s\n", args->file);
+// Puts the file into fileName, as the open-file choice would. A path longer
+// than any the host can open is refused with its message.
+static int ChooseFile(const char *path) {
+    if (std::strlen(path) >= FILE_NAME_SIZE) {
+        std::fprintf(stderr, "korvitan-cli: path too long: %s\n", path);
         return 0;
     }
-    std::strcpy(fileName, args->file);
-    cliState.messages = 0;
-    if (!archive) return LoadBspFile(CliWindow());
+    std::strcpy(fileName, path);
+    return 1;
+}
 
-    cliState.mapAnswer = args->mapName ? CLI_MAP_NAMED : CLI_MAP_FIRST;
-    cliState.mapName = args->mapName;
-    if (LoadPakFile(CliWindow())) return 1;
-    if (cliState.messages) return 0;
-    if (cliState.offeredRows == 0)
+// Loads the level the arguments name. Returns 1 when a level is loaded;
+// otherwise the reason has been printed: by the loader's own message, or
+// here when an archive offered no map the arguments choose.
+static int LoadFromArgs(const CliArgs *args, int archive) {
+    if (!ChooseFile(args->file)) return 0;
+    if (archive) {
+        cliState.mapAnswer = args->mapName ? CLI_MAP_NAMED : CLI_MAP_FIRST;
+        cliState.mapName = args->mapName;
+        LoadPakFile(CliWindow());
+    } else {
+        LoadBspFile(CliWindow());
+    }
+    LoadResult result = LastLoadResult();
+    if (result.status != LOAD_NO_MAP) return result.status == LOAD_LOADED;
+    if (cliState.offeredRows.empty())
         std::fprintf(stderr, "korvitan-cli: %s: no map under \"maps/\"\n", args->file);
     else
         std::fprintf(stderr, "korvitan-cli: %s: no map named \"%s\" (see: korvitan-cli maps %s)\n",
@@ -125,14 +152,14 @@ static int LoadFromArgs(const CliArgs *args, int archive) {
     return 0;
 }
 
+// The archive's map list, answered with Cancel: the rows it offered.
 static int CommandMaps(const CliArgs *args) {
-    if (std::strlen(args->file) >= FILE_NAME_SIZE) return Usage("path too long");
-    std::strcpy(fileName, args->file);
-    cliState.mapAnswer = CLI_MAP_PRINT_ROWS;
-    cliState.messages = 0;
+    if (!ChooseFile(args->file)) return 1;
+    cliState.mapAnswer = CLI_MAP_CANCEL;
     LoadPakFile(CliWindow());
-    if (std::fflush(stdout) != 0) return 1;
-    return cliState.messages ? 1 : 0;
+    if (LastLoadResult().status == LOAD_FAILED) return 1;
+    for (const std::string &row : cliState.offeredRows) std::printf("%s\n", row.c_str());
+    return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 static int CommandInfo(void) {
@@ -156,7 +183,13 @@ static int CommandGeometry(int viewMode) {
     return CliFlushGeometry(dc) ? 0 : 1;
 }
 
-static int WritePng(int viewMode, const char *out) {
+// cairo's stream writers hand their bytes here.
+static cairo_status_t WriteToOutput(void *closure, const unsigned char *data, unsigned int length) {
+    return OutputWrite(static_cast<OutputFile *>(closure), data, length) ? CAIRO_STATUS_SUCCESS
+                                                                          : CAIRO_STATUS_WRITE_ERROR;
+}
+
+static int WritePng(int viewMode, OutputFile *out) {
     int32_t w = cliState.clientRight, h = cliState.clientBottom;
     std::vector<uint8_t> pixels(size_t(w) * size_t(h));
     RasterCanvas canvas;
@@ -166,15 +199,15 @@ static int WritePng(int viewMode, const char *out) {
 
     cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
     CopyCanvasToImage(&canvas, surface);
-    cairo_status_t status = cairo_surface_write_to_png(surface, out);
+    cairo_status_t status = cairo_surface_write_to_png_stream(surface, WriteToOutput, out);
     cairo_surface_destroy(surface);
     return status == CAIRO_STATUS_SUCCESS;
 }
 
-static int WriteVector(int viewMode, const char *out, int pdf) {
+static int WriteVector(int viewMode, OutputFile *out, int pdf) {
     int32_t w = cliState.clientRight, h = cliState.clientBottom;
-    cairo_surface_t *surface = pdf ? cairo_pdf_surface_create(out, w, h)
-                                   : cairo_svg_surface_create(out, w, h);
+    cairo_surface_t *surface = pdf ? cairo_pdf_surface_create_for_stream(WriteToOutput, out, w, h)
+                                   : cairo_svg_surface_create_for_stream(WriteToOutput, out, w, h);
     cairo_t *cr = cairo_create(surface);
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_paint(cr);
@@ -189,19 +222,30 @@ static int WriteVector(int viewMode, const char *out, int pdf) {
     return status == CAIRO_STATUS_SUCCESS;
 }
 
-static int CommandRender(int viewMode, const char *out) {
-    int ok;
-    if (EndsWithNoCase(out, ".png")) ok = WritePng(viewMode, out);
-    else if (EndsWithNoCase(out, ".svg")) ok = WriteVector(viewMode, out, 0);
-    else ok = WriteVector(viewMode, out, 1);
-    if (!ok) std::fprintf(stderr, "korvitan-cli: cannot write %s\n", out);
+// The picture goes to a temporary file that replaces OUT only when whole.
+static int CommandRender(int viewMode, const char *path) {
+    OutputFile out;
+    int ok = OutputBegin(&out, path);
+    if (ok) {
+        if (EndsWithNoCase(path, ".png")) ok = WritePng(viewMode, &out);
+        else ok = WriteVector(viewMode, &out, EndsWithNoCase(path, ".pdf"));
+        // A failure cairo found before any write failed (out of memory,
+        // say) still abandons the file.
+        if (!ok && !out.error) out.error = EIO;
+        ok = OutputCommit(&out);
+    }
+    if (!ok) std::fprintf(stderr, "korvitan-cli: cannot write %s: %s\n", path, std::strerror(out.error));
     return ok ? 0 : 1;
 }
 
 int main(int argc, char **argv) {
     for (int i = 1; i < argc; i++) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
+            std::fputs(USAGE_TEXT, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("korvitan-cli %s\n", KORVITAN_VERSION);
             return 0;
         }
     }
@@ -228,11 +272,15 @@ int main(int argc, char **argv) {
         if (cliState.clientRight == 0 || cliState.clientBottom == 0)
             return Usage("a picture needs at least 1x1 pixels");
     }
-    if (std::strcmp(command, "maps") == 0) return CommandMaps(&args);
+    int status;
+    if (std::strcmp(command, "maps") == 0) {
+        status = CommandMaps(&args);
+        FreeMapData();
+        return status;
+    }
 
     int archive = args.forceArchive >= 0 ? args.forceArchive
                                          : (args.mapName != nullptr || EndsWithNoCase(args.file, ".pak"));
-    int status;
     if (!LoadFromArgs(&args, archive)) status = 1;
     else if (std::strcmp(command, "info") == 0) status = CommandInfo();
     else if (std::strcmp(command, "geometry") == 0) status = CommandGeometry(viewMode);

@@ -1,4 +1,4 @@
-// files.cpp - the file layer over POSIX open/read/lseek/fstat.
+// posix_files.cpp - the file layer over POSIX open/read/lseek/fstat.
 //
 // Serves every program but the Windows one. Reads loop until the count is
 // delivered or the file ends, so "bytes delivered" means what it says even

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/gtk/gtk_backend.h"
+#include "gtk/gtk_backend.h"
 #include "platform/platform.h"
 #include "res/resource.h"
-#include "shell/shell.h"
+#include "shell/dialogs.h"
 
 struct PlatDialog {
     GtkWidget *dialog;

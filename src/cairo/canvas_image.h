@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/raster/raster.h"
+#include "raster/raster.h"
 
 // image must be a CAIRO_FORMAT_RGB24 surface of the canvas's size.
 inline void CopyCanvasToImage(const RasterCanvas *canvas, cairo_surface_t *image) {

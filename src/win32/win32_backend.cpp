@@ -1,4 +1,4 @@
-// win_backend.cpp - the operations of platform.h over USER32, GDI32 and
+// win32_backend.cpp - the operations of platform.h over USER32, GDI32 and
 // COMDLG32: message boxes, title, repaint, menus, cursor, paint device
 // context, the open-file dialog and the two dialogs of the program's own.
 //
@@ -12,11 +12,10 @@
 #include <cstring>
 
 #include "map/model.h"
-#include "platform/win32/win32_backend.h"
+#include "win32/win32_backend.h"
 #include "res/resource.h"
-#include "shell/shell.h"
 
-static const char kPrevCursorProp[] = "hPrevCursor";
+static const char PREV_CURSOR_PROP[] = "hPrevCursor";
 
 // ---- The main window --------------------------------------------------------
 
@@ -95,15 +94,15 @@ int PlatChooseOpenFile(PlatWindow *window, OpenFileRequest *request) {
 // ---- The busy cursor ----------------------------------------------------------------
 
 PlatCursor *PlatGetSavedCursor(PlatWindow *window) {
-    return AsPlatCursor(static_cast<HCURSOR>(GetPropA(AsHwnd(window), kPrevCursorProp)));
+    return AsPlatCursor(static_cast<HCURSOR>(GetPropA(AsHwnd(window), PREV_CURSOR_PROP)));
 }
 
 void PlatSaveCursor(PlatWindow *window, PlatCursor *cursor) {
-    SetPropA(AsHwnd(window), kPrevCursorProp, AsHcursor(cursor));
+    SetPropA(AsHwnd(window), PREV_CURSOR_PROP, AsHcursor(cursor));
 }
 
 PlatCursor *PlatTakeSavedCursor(PlatWindow *window) {
-    return AsPlatCursor(static_cast<HCURSOR>(RemovePropA(AsHwnd(window), kPrevCursorProp)));
+    return AsPlatCursor(static_cast<HCURSOR>(RemovePropA(AsHwnd(window), PREV_CURSOR_PROP)));
 }
 
 PlatCursor *PlatSetWaitCursor(PlatWindow *) {

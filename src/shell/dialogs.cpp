@@ -1,0 +1,40 @@
+// dialogs.cpp - the logic of the program's two dialogs: which archive
+// entries the map list offers and what OK and Cancel mean, and the About
+// box. The desktop programs' dialog procedures and korvitan-cli's answered
+// map list all go through these, so the rows offered are the same everywhere.
+#include "shell/dialogs.h"
+
+#include "map/archive_reader.h"
+#include "map/model.h"
+#include "platform/platform.h"
+
+void MapSelectInit(PlatDialog *dialog) {
+    PlatListReset(dialog);
+    selectedMapName[0] = '\0';
+    for (int32_t i = 0; i < MapData.dirCount; i++) {
+        const DirEntry *entry = &MapData.dirList[i];
+        if (!IsListedMapEntry(entry)) continue;
+        char row[SELECTED_MAP_NAME_SIZE];
+        CopyDirEntryName(entry, row);
+        PlatListAppend(dialog, row);
+    }
+}
+
+int MapSelectCommand(PlatDialog *dialog, int control) {
+    switch (control) {
+    case DIALOG_OK: {
+        int row = PlatListSelection(dialog);
+        if (row != -1) PlatListText(dialog, row, selectedMapName, sizeof selectedMapName);
+        PlatEndDialog(dialog, 1);
+        return 1;
+    }
+    case DIALOG_CANCEL: PlatEndDialog(dialog, 1); return 1;
+    default: return 0;  // list notifications, double-clicks included
+    }
+}
+
+int AboutCommand(PlatDialog *dialog, int control) {
+    if (control != DIALOG_OK && control != DIALOG_CANCEL) return 0;
+    PlatEndDialog(dialog, 1);
+    return 1;
+}
