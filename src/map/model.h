@@ -57,4 +57,13 @@ void ComputeMapBounds(void);
 // Closes the model's file, if open, so a later FreeMapData does not.
 void CloseMapFile(void);
 
+// The two vertex indices of edge i (0 <= i < edgeCount), widened to 32
+// bits. The views read edges only through this, so the edge table's record
+// layout is the model's own business.
+inline void EdgeEnds(int32_t i, uint32_t *first, uint32_t *second) {
+    const Edge &edge = MapData.edges[i];
+    *first = edge.first;
+    *second = edge.second;
+}
+
 #endif

@@ -118,10 +118,12 @@ static ViewPoint ProjectVertex(const ViewFrame *f, const Vertex *vertex) {
 }
 
 int ViewSegmentAt(const ViewFrame *frame, int32_t i, ViewSegment *segment) {
-    const Edge &edge = MapData.edges[i];
-    if (edge.first >= MapData.vertexCount || edge.second >= MapData.vertexCount) return 0;
-    segment->start = ProjectVertex(frame, &MapData.vertices[edge.first]);
-    segment->end = ProjectVertex(frame, &MapData.vertices[edge.second]);
+    uint32_t first, second;
+    EdgeEnds(i, &first, &second);
+    uint32_t count = uint32_t(MapData.vertexCount);
+    if (first >= count || second >= count) return 0;
+    segment->start = ProjectVertex(frame, &MapData.vertices[first]);
+    segment->end = ProjectVertex(frame, &MapData.vertices[second]);
     return 1;
 }
 
