@@ -29,11 +29,14 @@ xs_track() { XS_PIDS+=("$1"); }
 
 # Starts Xvfb on a display it picks itself once it accepts clients
 # (-displayfd), so tests started at the same moment never share one, and
-# waits until it answers. Exports DISPLAY.
+# waits until it answers. Exports DISPLAY. The server is never reset: by
+# default it resets whenever its last client leaves, and refuses the
+# connections that arrive meanwhile, so a program started just after
+# another ended could not open the display.
 xs_start() {
     local numberfile
     numberfile=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 "$XS_SCREEN" -nolisten tcp 3>"$numberfile" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "$XS_SCREEN" -nolisten tcp -noreset 3>"$numberfile" >/dev/null 2>&1 &
     xs_track $!
     _xs_numbered() { [ -s "$1" ]; }
     if ! xs_poll 20 _xs_numbered "$numberfile"; then
