@@ -5,8 +5,8 @@
 # dialogs, and the drawing area's pixels, which must equal bit for bit what
 # `korvitan-cli render` writes for the same size.
 #
-# Needs KORVITAN, KORVITAN_CLI and KORVITAN_MKDEMO (set by CTest), and
-# Xvfb, xdotool, ImageMagick and xclip. With KORVITAN_E2E_KEEP set, the
+# Needs KORVITAN, KORVITAN_CLI, KORVITAN_MKDEMO and KORVITAN_DRAG_SOURCE
+# (set by CTest), and Xvfb, xdotool, ImageMagick, xclip and xprop. With KORVITAN_E2E_KEEP set, the
 # work folder with the last pictures is kept for a look after a failure.
 #
 # The drawing area is found in the window's own picture: it fills the window
@@ -19,6 +19,7 @@ set -u
 korvitan=${KORVITAN:?}
 cli=${KORVITAN_CLI:?}
 mkdemo=${KORVITAN_MKDEMO:?}
+drag_source=${KORVITAN_DRAG_SOURCE:?}
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/support/xsession.sh"
 
@@ -42,13 +43,30 @@ check() {  # check DESCRIPTION COMMAND...
     if "$@"; then pass; else fail "$what"; fi
 }
 
-for tool in Xvfb xdotool import compare convert xclip; do
+for tool in Xvfb xdotool import compare convert xclip xprop; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps)"
 done
 
 "$mkdemo" "$work" >/dev/null || fail "mkdemo"
 bsp=$work/demo.bsp
 pak=$work/demo.pak
+
+# ---- The command line, with no display at all ----------------------------------------
+
+# without_display ARGS...: korvitan run where no window can open.
+without_display() {
+    env -u DISPLAY -u WAYLAND_DISPLAY "$korvitan" "$@" >"$work/out" 2>"$work/err"
+    status=$?
+}
+without_display --help
+check "--help prints the usage on stdout and exits 0 (was $status)" \
+    eval '[ "$status" = 0 ] && grep -q "^  korvitan .*\[FILE\]$" "$work/out"'
+without_display --version
+check "--version prints the version and exits 0 (was $status)" \
+    eval '[ "$status" = 0 ] && [ "$(cat "$work/out")" = "korvitan 1.0" ]'
+without_display --frobnicate "$bsp"
+check "an unknown option prints the usage on stderr and exits 2 (was $status)" \
+    eval '[ "$status" = 2 ] && [ ! -s "$work/out" ] && grep -q "^  korvitan .*\[FILE\]$" "$work/err"'
 
 # The program sees a home of its own, an in-memory settings store, no
 # session bus and no accessibility bus: nothing of the person running the
@@ -60,6 +78,12 @@ export XDG_CACHE_HOME=$work/home/.cache XDG_RUNTIME_DIR=$work/runtime
 export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 GDK_BACKEND=x11 GDK_SCALE=1 GDK_DPI_SCALE=1
 export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus
 unset WAYLAND_DISPLAY GTK_THEME GTK_MODULES
+
+# The program's icon where an installed one is found, so the test sees
+# whether every window shows it.
+mkdir -p "$XDG_DATA_HOME/icons/hicolor/48x48/apps"
+convert -size 48x48 xc:'#204080' "$XDG_DATA_HOME/icons/hicolor/48x48/apps/org.korvitan.Korvitan.png" ||
+    fail "cannot make the test icon"
 
 xs_start || fail "Xvfb did not start"
 # The pointer waits in a corner, away from every window, so no hover
@@ -182,11 +206,68 @@ size_is() {  # size_is W H: the main window's size
 
 views=(xy xz yz 3dx 3dy 3dz)
 
+# start_korvitan ARGS...: the program, started in $work, as $pid.
+start_korvitan() {
+    (cd "$work" && exec "$korvitan" "$@" 2>"$work/korvitan.err") &
+    pid=$!
+    xs_track "$pid"
+}
+
+# untrack PID: a process that has been waited for is no longer ours to
+# stop: its id may be reused.
+untrack() {
+    local kept=() p
+    for p in "${XS_PIDS[@]}"; do [ "$p" = "$1" ] || kept+=("$p"); done
+    XS_PIDS=("${kept[@]}")
+}
+
+# exit_through_menu: File > Exit closes the window and ends the program
+# with status 0.
+_ended() { local state; state=$(ps -o stat= -p "$pid" 2>/dev/null); [ -z "$state" ] || [[ $state == Z* ]]; }
+exit_through_menu() {
+    command_keys alt+f x
+    check "Exit closes the window" xs_wait_gone "$main" 10
+    # An ended child stays a zombie until it is waited for.
+    check "Exit ends the program" xs_poll 10 _ended
+    wait "$pid"
+    status=$?
+    untrack "$pid"
+    check "the exit status is 0 (was $status)" test "$status" -eq 0
+}
+
+# has_icon WINDOW: the window carries an icon for the desktop to show.
+has_icon() { xprop -id "$1" _NET_WM_ICON 2>/dev/null | head -n 1 | grep -q '^_NET_WM_ICON(CARDINAL) = '; }
+
+# drag_onto_main ITEM...: drags the items (paths or URIs) from a drag source
+# of our own onto the main window with the mouse, as files are dragged out
+# of a file manager, and returns once the drag is over. The source says
+# when each step has happened, so every wait is for that.
+drag_onto_main() {
+    "$drag_source" 900 100 "$@" >"$work/drag.out" 2>"$work/drag.err" &
+    local source=$! x=980 y=300
+    xs_track "$source"
+    xs_wait_window '^drag source$' 20 >/dev/null || return 1
+    _drag_says() { grep -qx "$1" "$work/drag.out"; }
+    # Past the drag threshold with the button down, then over the main
+    # window until it answers; the button goes up only then.
+    xdotool mousemove 980 160 mousedown 1
+    _began() { x=$((x - 6)); xdotool mousemove "$x" 160; _drag_says began; }
+    _accepted() { y=$((601 - y)); xdotool mousemove 300 "$y"; _drag_says accepted; }
+    xs_poll 10 _began && xs_poll 10 _accepted
+    local moved=$?
+    xdotool mouseup 1
+    xdotool mousemove 1270 1010
+    xs_poll 10 _drag_says ended && [ "$moved" = 0 ]
+    local ended=$?
+    kill "$source"
+    wait "$source" 2>/dev/null
+    untrack "$source"
+    return "$ended"
+}
+
 # ---- Start: the window titled "KORVITAN", nothing drawn ----------------------------------
 
-(cd "$work" && exec "$korvitan" 2>"$work/korvitan.err") &
-pid=$!
-xs_track "$pid"
+start_korvitan
 main=$(xs_wait_window '^KORVITAN$' 30) || fail "no window titled KORVITAN"
 pass
 _measured() { shot && find_area_top; }
@@ -311,18 +392,58 @@ check "OK closes the About box" xs_wait_gone "$about" 10
 
 # ---- Exit --------------------------------------------------------------------------------------------
 
-command_keys alt+f x
-check "Exit closes the window" xs_wait_gone "$main" 10
-# An ended child stays a zombie until it is waited for.
-_ended() { local state; state=$(ps -o stat= -p "$pid" 2>/dev/null); [ -z "$state" ] || [[ $state == Z* ]]; }
-check "Exit ends the program" xs_poll 10 _ended
-wait "$pid"
-status=$?
-# Waited for: the id may be reused, so it is no longer ours to stop.
-kept=()
-for p in "${XS_PIDS[@]}"; do [ "$p" = "$pid" ] || kept+=("$p"); done
-XS_PIDS=("${kept[@]}")
-check "the exit status is 0 (was $status)" test "$status" -eq 0
+exit_through_menu
+
+# ---- A file on the command line ------------------------------------------------------------
+
+# It opens as if chosen through File > Open .BSP ...; given by a relative
+# name, it is titled by its whole path, as a chosen file is.
+start_korvitan demo.bsp
+main=$(xs_wait_window '^KORVITAN' 30) || fail "no window for korvitan FILE"
+check "korvitan FILE titles the window with the file's path" title_is "KORVITAN - $bsp"
+check "korvitan FILE draws the level" shows "$bsp" --view xy
+check "the window is known by the application id" \
+    eval 'xdotool search --class "^org\.korvitan\.Korvitan$" | grep -qx "$main"'
+check "the window shows the program's icon" has_icon "$main"
+exit_through_menu
+
+# A name ending in .pak goes through "Open .PAK ...": the map list.
+start_korvitan "$pak"
+dialog=$(xs_wait_window '^Select a MAP!$' 30) || fail "korvitan FILE.pak shows no map list"
+pass
+check "the map list shows the program's icon" has_icon "$dialog"
+main=$(xs_wait_window '^KORVITAN$' 10) || fail "no main window behind the map list"
+focus "$dialog"
+xdotool key Escape
+check "Escape closes the map list" xs_wait_gone "$dialog" 10
+exit_through_menu
+
+# A file that cannot be opened gives its message and the program goes on;
+# of two files only the first is opened.
+start_korvitan missing.bsp "$bsp"
+error=$(xs_wait_window "^Can't open file:$" 30) || fail "no message for a missing FILE"
+pass
+focus "$error"
+xdotool key Tab
+check "the message names the missing file" selection_is "$work/missing.bsp"
+xdotool key shift+Tab Return
+check "OK closes the message" xs_wait_gone "$error" 10
+main=$(xs_wait_window '^KORVITAN$' 10) || fail "the window is gone after the message"
+pass
+
+# ---- Drops -----------------------------------------------------------------------------------
+
+# What is not a local file is refused without a word: were it opened, its
+# message would hold up the next drop.
+check "a URI that is not a local file is dropped" drag_onto_main "http://example.invalid/remote.bsp"
+
+# Of several files the first opens, its name percent-decoded.
+odd="$work/drôp zone/démo level.bsp"
+mkdir -p "$(dirname "$odd")" && cp "$bsp" "$odd"
+check "files are dropped" drag_onto_main "$odd" "$pak"
+check "a dropped file is titled with its path" title_is "KORVITAN - $odd"
+check "a dropped file is drawn" shows "$odd" --view xy
+exit_through_menu
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

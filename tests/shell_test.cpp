@@ -139,6 +139,37 @@ TEST_F(Shell, AnyFileReachesTheLoaderWhicheverCommandChoseIt) {
     EXPECT_EQ(recording.messages[0].text, "File is not a .PAK file");
 }
 
+TEST_F(Shell, AHandedPathGoesToTheArchiveLoaderByItsEndingInAnyCase) {
+    std::string archive = WriteTempFile(
+        "levels.PaK", ArchiveBytes({{"maps/a.bsp", LevelBytes({{1, 1, 1}, {2, 3, 4}}, {{0, 1}})}}));
+    recording.chooseRow = 0;
+    OpenFileByName(w, archive.c_str());
+    EXPECT_EQ(recording.dialogRuns, 1);
+    EXPECT_EQ(recording.titles.back(), "KORVITAN - maps/a.bsp");
+    EXPECT_EQ(std::string(fileName), archive) << "the next File > Open starts from it";
+
+    // Any other name is a level, whatever the bytes hold.
+    std::string level = WriteTempFile("levels.pak.bsp", LevelBytes({{0, 0, 0}, {5, 5, 5}}, {{0, 1}}));
+    OpenFileByName(w, level.c_str());
+    EXPECT_EQ(recording.dialogRuns, 1);
+    EXPECT_EQ(recording.titles.back(), "KORVITAN - " + level);
+    EXPECT_EQ(MapData.edgeCount, 1);
+    EXPECT_EQ(recording.openDialogs, 0) << "nobody is asked for a file";
+}
+
+TEST_F(Shell, AHandedPathTooLongIsRefusedWholeAndNothingElseOpens) {
+    std::string level = LevelFile();
+    OpenFileByName(w, level.c_str());
+    ASSERT_EQ(MapData.edgeCount, 1);
+    std::string tooLong = level + std::string(FILE_NAME_SIZE, '/');
+    OpenFileByName(w, tooLong.c_str());
+    ASSERT_EQ(recording.messages.size(), 1u);
+    EXPECT_EQ(recording.messages[0].caption, "Can't open file:");
+    EXPECT_EQ(recording.messages[0].text, tooLong);
+    EXPECT_EQ(MapData.edges, nullptr) << "the shown level is let go, as before any choice";
+    EXPECT_EQ(std::string(fileName), level);
+}
+
 TEST_F(Shell, MapListOkTakesTheSelectedRowWhole) {
     recording.openAnswer = WriteTempFile(
         "a.pak", ArchiveBytes({{"maps/a.bsp", LevelBytes({{1, 1, 1}}, {})},

@@ -12,8 +12,16 @@
 // The menus carry the same texts and command identifiers on every host; the
 // "&" that marks a mnemonic there becomes GTK's "_". There are no
 // accelerators.
+//
+// Beyond the menu, a file reaches the program two ways, both opened by
+// OpenFileByName as if chosen through the File menu:
+//
+//   korvitan FILE            opened once the window is shown
+//   a file dropped on it     text/uri-list from a file manager; the first
+//                            URI, if it names a local file
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "gtk/gtk_backend.h"
 #include "platform/platform.h"
@@ -22,6 +30,15 @@
 
 PlatWindow gtkMainWindow;
 static int exitCode;
+
+// The application id: the program's name to the desktop (WM_CLASS, the
+// Wayland app id), which the desktop entry and the icon are named after.
+static const char APP_ID[] = "org.korvitan.Korvitan";
+
+// Set while a menu command or an open runs. Their dialogs run nested main
+// loops, in which drops still arrive: one handled there would start a
+// second load under the first, which still holds the model.
+static int commandRunning;
 
 // ---- The menu bar ---------------------------------------------------------------
 
@@ -108,7 +125,9 @@ static void OnMenuItemActivate(GtkMenuItem *, gpointer data) {
     // program's to set, so put back what it last set and let the command
     // decide.
     if (slot && IsCheckedCommand(command)) SetMarkQuietly(slot, slot->checked);
+    commandRunning = 1;
     OnCommand(&gtkMainWindow, uint32_t(command));
+    commandRunning = 0;
 }
 
 static GtkWidget *BuildMenuItem(const MenuItemText &text) {
@@ -202,6 +221,84 @@ static void OnWindowDestroy(GtkWidget *, gpointer) {
     OnDestroy(&gtkMainWindow);
 }
 
+// ---- Files handed in: FILE on the command line, and drops ------------------------
+
+static char *pendingPath;  // what the pending idle call opens; null: none
+
+static gboolean OpenPendingFile(gpointer) {
+    char *path = pendingPath;
+    pendingPath = nullptr;
+    if (path && !commandRunning && gtkMainWindow.window) {
+        commandRunning = 1;
+        OpenFileByName(&gtkMainWindow, path);
+        commandRunning = 0;
+    }
+    g_free(path);
+    return G_SOURCE_REMOVE;
+}
+
+// Opens path (taken over, freed with g_free) once the loop is idle: after
+// the window is shown, so the map list or a message has a window to belong
+// to, and after a drop has been answered, so its source is not left waiting
+// behind a modal dialog. A later path replaces one not yet opened.
+static void OpenWhenIdle(char *path) {
+    if (!pendingPath) g_idle_add(OpenPendingFile, nullptr);
+    g_free(pendingPath);
+    pendingPath = path;
+}
+
+// A file URI names a file on this machine when it has no host, or names
+// this machine.
+static int IsLocalHost(const char *host) {
+    return !host || g_ascii_strcasecmp(host, "localhost") == 0 || std::strcmp(host, g_get_host_name()) == 0;
+}
+
+// The path of the first URI of a text/uri-list, percent-decoded to the
+// file name's own bytes; null when that URI is not a local file.
+static char *FirstLocalFile(GtkSelectionData *data) {
+    char **uris = gtk_selection_data_get_uris(data);
+    char *path = nullptr;
+    if (uris && uris[0]) {
+        char *host = nullptr;
+        path = g_filename_from_uri(uris[0], &host, nullptr);
+        if (path && !IsLocalHost(host)) {
+            g_free(path);
+            path = nullptr;
+        }
+        g_free(host);
+    }
+    g_strfreev(uris);
+    return path;
+}
+
+static gboolean OnWindowDragDrop(GtkWidget *widget, GdkDragContext *context, gint, gint, guint time,
+                                 gpointer) {
+    GdkAtom target = gtk_drag_dest_find_target(widget, context, nullptr);
+    if (target == GDK_NONE || commandRunning) gtk_drag_finish(context, FALSE, FALSE, time);
+    else gtk_drag_get_data(widget, context, target, time);
+    return TRUE;
+}
+
+// The drop is answered at once; the file opens from the loop, as though it
+// had been chosen through the menu. Anything but a local file is refused.
+static void OnWindowDragDataReceived(GtkWidget *, GdkDragContext *context, gint, gint,
+                                     GtkSelectionData *data, guint, guint time, gpointer) {
+    char *path = commandRunning ? nullptr : FirstLocalFile(data);
+    gtk_drag_finish(context, path != nullptr, FALSE, time);
+    if (path) OpenWhenIdle(path);
+}
+
+// The whole window takes file drops, menu bar included.
+static void AcceptFileDrops(GtkWidget *window) {
+    gtk_drag_dest_set(window, GtkDestDefaults(GTK_DEST_DEFAULT_MOTION | GTK_DEST_DEFAULT_HIGHLIGHT), nullptr,
+                      0, GDK_ACTION_COPY);
+    gtk_drag_dest_add_uri_targets(window);
+    g_signal_connect(window, "drag-drop", G_CALLBACK(OnWindowDragDrop), nullptr);
+    g_signal_connect(window, "drag-data-received", G_CALLBACK(OnWindowDragDataReceived), nullptr);
+}
+
+// ---- Start-up ------------------------------------------------------------------------
+
 // The window and its children, with the start-up check marks set before it
 // is shown.
 static void CreateMainWindow(void) {
@@ -220,6 +317,7 @@ static void CreateMainWindow(void) {
     gtk_box_pack_start(GTK_BOX(box), area, TRUE, TRUE, 0);
     gtk_container_add(GTK_CONTAINER(window), box);
     g_signal_connect(window, "destroy", G_CALLBACK(OnWindowDestroy), nullptr);
+    AcceptFileDrops(window);
 
     gtkMainWindow.window = window;
     gtkMainWindow.area = area;
@@ -227,12 +325,69 @@ static void CreateMainWindow(void) {
     gtk_widget_show_all(window);
 }
 
+static gboolean showVersion;
+static char **givenFiles;  // FILE and any further names; only the first is opened
+
+static const GOptionEntry OPTIONS[] = {
+    {"version", 0, 0, G_OPTION_ARG_NONE, &showVersion, "Print the version and exit", nullptr},
+    {G_OPTION_REMAINING, 0, 0, G_OPTION_ARG_FILENAME_ARRAY, &givenFiles, nullptr, nullptr},
+    {nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr},
+};
+
+static const char SUMMARY[] =
+    "Shows the edge skeleton of a level file, alone or inside an archive.\n"
+    "FILE is opened at start as if chosen through the File menu: a name ending\n"
+    "in .pak (any case) through Open .PAK, any other through Open .BSP.";
+
+// Reads the command line, GTK's own options included, without opening the
+// display, so --help and --version work anywhere. Returns the exit status
+// when the program is done (help, version, bad usage), -1 to go on.
+static int ParseCommandLine(int *argc, char ***argv) {
+    GOptionContext *context = g_option_context_new("[FILE]");
+    g_option_context_set_summary(context, SUMMARY);
+    g_option_context_add_main_entries(context, OPTIONS, nullptr);
+    g_option_context_add_group(context, gtk_get_option_group(FALSE));
+    GError *error = nullptr;
+    int status = -1;
+    // --help prints to stdout and exits 0 from inside the parse.
+    if (!g_option_context_parse(context, argc, argv, &error)) {
+        std::fprintf(stderr, "korvitan: %s\n", error->message);
+        char *help = g_option_context_get_help(context, TRUE, nullptr);
+        std::fputs(help, stderr);
+        g_free(help);
+        g_error_free(error);
+        status = 2;
+    } else if (showVersion) {
+        std::printf("korvitan %s\n", KORVITAN_VERSION);
+        status = std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    g_option_context_free(context);
+    return status;
+}
+
+// The path to open, absolute as a chosen one is, so the title and the next
+// File > Open show where it is. Free with g_free.
+static char *GivenPath(const char *name) {
+    return *name ? g_canonicalize_filename(name, nullptr) : g_strdup(name);
+}
+
 int main(int argc, char **argv) {
+    int status = ParseCommandLine(&argc, &argv);
+    if (status >= 0) return status;
+    // The parse named the program after argv[0]; the desktop knows it by
+    // its id, and every window, dialogs included, shows its icon (none
+    // while it is not installed).
+    g_set_prgname(APP_ID);
+    gdk_set_program_class(APP_ID);
+    g_set_application_name("KORVITAN");
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "korvitan: cannot open the display; korvitan-cli renders without one\n");
         return 1;
     }
+    gtk_window_set_default_icon_name(APP_ID);
     CreateMainWindow();
+    if (givenFiles && givenFiles[0]) OpenWhenIdle(GivenPath(givenFiles[0]));
+    g_strfreev(givenFiles);
     gtk_main();
     return exitCode;
 }

@@ -6,6 +6,7 @@
 
 #include "map/archive_reader.h"
 #include "map/level_reader.h"
+#include "map/load_report.h"
 #include "map/model.h"
 #include "platform/platform.h"
 #include "res/resource.h"
@@ -69,6 +70,22 @@ static void FormatOpenFilter(int command, char (&out)[OPEN_FILTER_SIZE]) {
     out[n] = '\0';  // the closing zero byte of the formatted text
 }
 
+// The path the user chose becomes fileName (which pre-fills the next
+// choice) and is read by the command's loader. The model has been released
+// already. A path longer than fileName holds is refused whole with the
+// message of a file that cannot be opened, never cut short into another
+// path; no host opens one that long anyway.
+static void LoadChosenFile(PlatWindow *window, int command, const char *path) {
+    size_t length = std::strlen(path);
+    if (length >= sizeof fileName) {
+        ReportLoadFailure(window, path, "Can't open file:");
+        return;
+    }
+    std::memcpy(fileName, path, length + 1);
+    if (command == IDM_OPENPAK) LoadPakFile(window);
+    else LoadBspFile(window);
+}
+
 // The model is released before the dialog is shown, whatever the user does
 // next; a cancel changes nothing else.
 static void ChooseAndLoad(PlatWindow *window, int command) {
@@ -79,9 +96,26 @@ static void ChooseAndLoad(PlatWindow *window, int command) {
     std::memcpy(chosen, fileName, sizeof chosen);
     OpenFileRequest request = {filter, "Select file to Open", chosen, sizeof chosen};
     if (!PlatChooseOpenFile(window, &request)) return;
-    std::snprintf(fileName, sizeof fileName, "%s", chosen);
-    if (command == IDM_OPENPAK) LoadPakFile(window);
-    else LoadBspFile(window);
+    LoadChosenFile(window, command, chosen);
+}
+
+// Whether the name ends in ".pak" in any letter case (ASCII only, as the
+// file chooser's filter matches it).
+static int HasArchiveEnding(const char *path) {
+    static const char ENDING[] = ".pak";
+    size_t n = std::strlen(path), k = sizeof ENDING - 1;
+    if (n < k) return 0;
+    for (size_t i = 0; i < k; i++) {
+        char c = path[n - k + i];
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        if (c != ENDING[i]) return 0;
+    }
+    return 1;
+}
+
+void OpenFileByName(PlatWindow *window, const char *path) {
+    FreeMapData();
+    LoadChosenFile(window, HasArchiveEnding(path) ? IDM_OPENPAK : IDM_OPENBSP, path);
 }
 
 int OnCommand(PlatWindow *window, uint32_t command) {

@@ -8,6 +8,7 @@
 //   window created    -> OnCreate        menu command  -> OnCommand
 //   window destroyed  -> OnDestroy       resized       -> OnSize
 //   paint             -> OnPaint
+//   a path handed in  -> OpenFileByName
 //
 // The logic of the two dialogs is in shell/dialogs.h.
 #ifndef KORVITAN_SHELL_H
@@ -32,5 +33,11 @@ void OnPaint(PlatWindow *window);
 // when handled; 0 when the host must pass it to its default processing
 // (104, anything outside 100 to 110, any non-zero high half).
 int OnCommand(PlatWindow *window, uint32_t command);
+// Opens path as if the user had chosen it through the File menu: a name
+// ending in ".pak" in any letter case through "Open .PAK ..." (so the map
+// list follows), any other through "Open .BSP ...", with the same messages
+// for a file that fails. For hosts that are handed a path (a command line,
+// a drop) rather than asking for one.
+void OpenFileByName(PlatWindow *window, const char *path);
 
 #endif
