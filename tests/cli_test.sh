@@ -198,5 +198,63 @@ for view in xy xz 3dz; do
     [ "$(wc -l <"$work/geo.txt")" -eq 4 ] && pass || fail "the edge to vertex 9 must be skipped"
 done
 
+# ---- Thumbnails: the 3D (Z) view fitted into N x N ------------------------------------------
+
+png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ print $2 * 65536 + $3 * 256 + $4 "x" $6 * 65536 + $7 * 256 + $8 }'; }
+
+# flat X_BYTES Y_BYTES: a level of two points, (0, 0, 0) and (x, y, 0), so
+# its 3D (Z) extent is x by y. The coordinates are float bytes.
+flat() {
+    level_header 29 124 24 148 4
+    printf '\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00'
+    printf "$1$2"'\x00\x00\x00\x00'
+    printf '\x00\x00\x01\x00'
+}
+f1000='\x00\x00\x7a\x44' f250='\x00\x00\x7a\x43' f100='\x00\x00\xc8\x42' f10='\x00\x00\x20\x41' f0='\x00\x00\x00\x00'
+flat "$f1000" "$f100" >"$work/wide.bsp"
+flat "$f100" "$f1000" >"$work/tall.bsp"
+flat "$f1000" "$f250" >"$work/quarter.bsp"
+flat "$f1000" "$f10" >"$work/sliver.bsp"
+flat "$f1000" "$f0" >"$work/line.bsp"
+run 0 geometry "$work/wide.bsp" --view 3dz && [ "$(head -n 1 "$work/out")" = "extent 1000 100" ] && pass ||
+    fail "the wide level's extent: $(head -n 1 "$work/out")"
+
+# thumb EXPECTED_SIZE ARGS...: the thumbnail has that size and exactly the
+# picture render draws at that size.
+thumb() {
+    local want=$1; shift
+    rm -f "$work/thumb.png"
+    run 0 thumbnail "$@" "$work/thumb.png" || return
+    local got
+    got=$(png_size "$work/thumb.png")
+    [ "$got" = "$want" ] || { fail "thumbnail $* is $got, expected $want"; return; }
+    local file=${*: -1}
+    run 0 render "$file" --view 3dz --size "$want" -o "$work/want.png" &&
+        cmp -s "$work/thumb.png" "$work/want.png" && pass || fail "thumbnail $* differs from render at $want"
+}
+thumb 256x26 "$work/wide.bsp"        # the longer side gets N, 256 by default
+thumb 10x100 -s 100 "$work/tall.bsp"
+thumb 10x3 -s 10 "$work/quarter.bsp"  # 2.5 rounds up
+thumb 4096x410 -s 4096 "$work/wide.bsp"
+thumb 10x1 -s 10 "$work/sliver.bsp"   # 0.1, but never less than 1
+thumb 1x1 -s 1 "$work/wide.bsp"
+thumb 48x48 -s 48 "$work/line.bsp"   # a view with no height draws nothing: a square
+thumb 256x256 "$bsp"
+thumb 128x128 -s 128 "$pak"          # an archive's first listed map
+for side in 0 4097 12x; do
+    run 2 thumbnail -s "$side" "$bsp" "$work/bad.png" && pass
+done
+run 2 thumbnail "$bsp" && pass
+run 2 thumbnail "$bsp" "$work/bad.png" --view xy && pass
+[ ! -e "$work/bad.png" ] && pass || fail "bad usage wrote a thumbnail"
+
+# Nothing is written for a file that cannot be drawn, and the reason is told.
+mkdir "$work/thumbs"
+run 1 thumbnail "$work/old.bsp" "$work/thumbs/old.png" &&
+    expect_stderr "Error: Invalid BSP version! (should be >=0x1C )"
+run 1 thumbnail "$work/empty.pak" "$work/thumbs/empty.png" && grep -q 'no map' "$work/err" && pass ||
+    fail "an archive with no map has no thumbnail"
+[ -z "$(ls -A "$work/thumbs")" ] && pass || fail "a failed thumbnail left $(ls -A "$work/thumbs")"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -147,13 +147,6 @@ TEST_F(Shell, AHandedPathGoesToTheArchiveLoaderByItsEndingInAnyCase) {
     EXPECT_EQ(recording.dialogRuns, 1);
     EXPECT_EQ(recording.titles.back(), "KORVITAN - maps/a.bsp");
     EXPECT_EQ(std::string(fileName), archive) << "the next File > Open starts from it";
-
-    // Any other name is a level, whatever the bytes hold.
-    std::string level = WriteTempFile("levels.pak.bsp", LevelBytes({{0, 0, 0}, {5, 5, 5}}, {{0, 1}}));
-    OpenFileByName(w, level.c_str());
-    EXPECT_EQ(recording.dialogRuns, 1);
-    EXPECT_EQ(recording.titles.back(), "KORVITAN - " + level);
-    EXPECT_EQ(MapData.edgeCount, 1);
     EXPECT_EQ(recording.openDialogs, 0) << "nobody is asked for a file";
 }
 

@@ -5,11 +5,15 @@
 //   korvitan-cli info FILE [--map NAME]
 //   korvitan-cli geometry FILE [--map NAME] --view V [--size WxH]
 //   korvitan-cli render FILE [--map NAME] --view V [--size WxH] -o OUT
+//   korvitan-cli thumbnail [-s N] FILE OUT.png
 //
 // A file is read as an archive when its name ends in ".pak" (any case) or a
 // map is named; --pak and --bsp say it outright. A load failure prints the
 // message the window would show and exits 1, as does a picture that cannot
 // be written (OUT is then left as it was); bad usage exits 2.
+//
+// thumbnail is render's PNG of the 3D (Z) view at a size fitted into N x N,
+// for file managers: its command line is the one a thumbnailer entry runs.
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <cairo.h>
@@ -36,12 +40,15 @@ static const char USAGE_TEXT[] =
     "       korvitan-cli info FILE [--map NAME]\n"
     "       korvitan-cli geometry FILE [--map NAME] --view V [--size WxH]\n"
     "       korvitan-cli render FILE [--map NAME] --view V [--size WxH] -o OUT\n"
+    "       korvitan-cli thumbnail [-s N] FILE OUT.png\n"
     "       korvitan-cli --version\n"
     "V is one of xy xz yz 3dx 3dy 3dz; the size defaults to 800x600.\n"
     "OUT ends in .png, .svg or .pdf. FILE is read as an archive when it ends in\n"
-    ".pak or --map is given; --pak or --bsp says which it is.\n";
+    ".pak or --map is given; --pak or --bsp says which it is.\n"
+    "thumbnail writes the 3D (Z) view as a PNG whose longer side is N pixels\n"
+    "(1 to 4096, default 256), the other side in the view's proportions.\n";
 
-enum { MAX_PICTURE_SIDE = 16384 };
+enum { MAX_PICTURE_SIDE = 16384, DEFAULT_THUMBNAIL_SIDE = 256, MAX_THUMBNAIL_SIDE = 4096 };
 
 // "KORVITAN, Ver 1.0" must end in the version --version prints.
 static constexpr bool EndsWith(const char *text, const char *suffix) {
@@ -60,8 +67,10 @@ struct CliArgs {
     const char *file;
     const char *mapName;
     const char *view;
-    const char *size;
+    const char *size;  // null: 800x600
     const char *out;
+    const char *thumbnailSide;  // -s N, or null
+    const char *target;         // a second name after FILE (thumbnail's OUT.png)
     int forceArchive;  // 1 archive, 0 level, -1 by name
 };
 
@@ -96,8 +105,21 @@ static int ParseSize(const char *text, int32_t *width, int32_t *height) {
     return 1;
 }
 
+// N of -s: decimal digits only, 1 to MAX_THUMBNAIL_SIDE.
+static int ParseThumbnailSide(const char *text, int32_t *side) {
+    int32_t n = 0;
+    for (const char *p = text; *p; p++) {
+        if (*p < '0' || *p > '9') return 0;
+        n = n * 10 + (*p - '0');
+        if (n > MAX_THUMBNAIL_SIDE) return 0;
+    }
+    if (!*text || n < 1) return 0;
+    *side = n;
+    return 1;
+}
+
 static int ParseArgs(int argc, char **argv, CliArgs *args) {
-    *args = CliArgs{nullptr, nullptr, nullptr, nullptr, "800x600", nullptr, -1};
+    *args = CliArgs{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, -1};
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
         const char **value = nullptr;
@@ -105,11 +127,13 @@ static int ParseArgs(int argc, char **argv, CliArgs *args) {
         else if (std::strcmp(a, "--view") == 0) value = &args->view;
         else if (std::strcmp(a, "--size") == 0) value = &args->size;
         else if (std::strcmp(a, "-o") == 0) value = &args->out;
+        else if (std::strcmp(a, "-s") == 0) value = &args->thumbnailSide;
         else if (std::strcmp(a, "--pak") == 0) args->forceArchive = 1;
         else if (std::strcmp(a, "--bsp") == 0) args->forceArchive = 0;
         else if (a[0] == '-' && a[1] != '\0') return 0;
         else if (!args->command) args->command = a;
         else if (!args->file) args->file = a;
+        else if (!args->target) args->target = a;
         else return 0;
         if (value) {
             if (i + 1 >= argc) return 0;
@@ -222,13 +246,15 @@ static int WriteVector(int viewMode, OutputFile *out, int pdf) {
     return status == CAIRO_STATUS_SUCCESS;
 }
 
+enum PictureFormat { PICTURE_PNG, PICTURE_SVG, PICTURE_PDF };
+
 // The picture goes to a temporary file that replaces OUT only when whole.
-static int CommandRender(int viewMode, const char *path) {
+static int CommandRender(int viewMode, const char *path, PictureFormat format) {
     OutputFile out;
     int ok = OutputBegin(&out, path);
     if (ok) {
-        if (EndsWithNoCase(path, ".png")) ok = WritePng(viewMode, &out);
-        else ok = WriteVector(viewMode, &out, EndsWithNoCase(path, ".pdf"));
+        if (format == PICTURE_PNG) ok = WritePng(viewMode, &out);
+        else ok = WriteVector(viewMode, &out, format == PICTURE_PDF);
         // A failure cairo found before any write failed (out of memory,
         // say) still abandons the file.
         if (!ok && !out.error) out.error = EIO;
@@ -236,6 +262,36 @@ static int CommandRender(int viewMode, const char *path) {
     }
     if (!ok) std::fprintf(stderr, "korvitan-cli: cannot write %s: %s\n", path, std::strerror(out.error));
     return ok ? 0 : 1;
+}
+
+// The thumbnail's size: the 3D (Z) view's logical extent scaled so its
+// longer side is side pixels, the shorter one rounded (halves up) and at
+// least 1. An extent with a side of 0 draws nothing at any size (an empty
+// level, a single point, a level seen edge-on), so it gets a blank
+// side x side square rather than a sliver.
+static void ThumbnailSize(int32_t side, int32_t *width, int32_t *height) {
+    ViewFrame frame;
+    BeginViewFrame(IDM_VIEW_3DZ, 0, 0, &frame);
+    int64_t w = frame.windowWidth, h = frame.windowHeight;
+    *width = *height = side;
+    if (w <= 0 || h <= 0) return;
+    int64_t longer = w > h ? w : h, shorter = w > h ? h : w;
+    int64_t other = (2 * int64_t(side) * shorter + longer) / (2 * longer);
+    if (other < 1) other = 1;
+    if (w > h) *height = int32_t(other);
+    else *width = int32_t(other);
+}
+
+// render --view 3dz at the thumbnail's size, always as a PNG: a file
+// manager names the output as it likes.
+static int CommandThumbnail(int32_t side, const char *path) {
+    ThumbnailSize(side, &cliState.clientRight, &cliState.clientBottom);
+    return CommandRender(IDM_VIEW_3DZ, path, PICTURE_PNG);
+}
+
+static PictureFormat FormatByName(const char *path) {
+    if (EndsWithNoCase(path, ".png")) return PICTURE_PNG;
+    return EndsWithNoCase(path, ".pdf") ? PICTURE_PDF : PICTURE_SVG;
 }
 
 int main(int argc, char **argv) {
@@ -253,15 +309,25 @@ int main(int argc, char **argv) {
     if (!ParseArgs(argc, argv, &args)) return Usage(nullptr);
     const char *command = args.command;
     int drawing = std::strcmp(command, "geometry") == 0 || std::strcmp(command, "render") == 0;
-    if (std::strcmp(command, "maps") != 0 && std::strcmp(command, "info") != 0 && !drawing)
+    int thumbnail = std::strcmp(command, "thumbnail") == 0;
+    if (std::strcmp(command, "maps") != 0 && std::strcmp(command, "info") != 0 && !drawing && !thumbnail)
         return Usage("unknown command");
+    if (!thumbnail && (args.target || args.thumbnailSide)) return Usage(nullptr);
+
+    int32_t thumbnailSide = DEFAULT_THUMBNAIL_SIDE;
+    if (thumbnail) {
+        if (!args.target) return Usage("thumbnail needs FILE and OUT.png");
+        if (args.view || args.size || args.out) return Usage("thumbnail takes no --view, --size or -o");
+        if (args.thumbnailSide && !ParseThumbnailSide(args.thumbnailSide, &thumbnailSide))
+            return Usage("-s takes a side from 1 to 4096");
+    }
 
     int viewMode = 0;
     if (drawing) {
         if (!args.view) return Usage("--view is required");
         viewMode = ViewModeByName(args.view);
         if (!viewMode) return Usage("unknown view");
-        if (!ParseSize(args.size, &cliState.clientRight, &cliState.clientBottom))
+        if (!ParseSize(args.size ? args.size : "800x600", &cliState.clientRight, &cliState.clientBottom))
             return Usage("bad --size");
     }
     if (std::strcmp(command, "render") == 0) {
@@ -284,7 +350,8 @@ int main(int argc, char **argv) {
     if (!LoadFromArgs(&args, archive)) status = 1;
     else if (std::strcmp(command, "info") == 0) status = CommandInfo();
     else if (std::strcmp(command, "geometry") == 0) status = CommandGeometry(viewMode);
-    else status = CommandRender(viewMode, args.out);
+    else if (thumbnail) status = CommandThumbnail(thumbnailSide, args.target);
+    else status = CommandRender(viewMode, args.out, FormatByName(args.out));
     FreeMapData();
     return status;
 }
