@@ -252,7 +252,7 @@ drag_onto_main() {
     # window until it answers; the button goes up only then.
     xdotool mousemove 980 160 mousedown 1
     _began() { x=$((x - 6)); xdotool mousemove "$x" 160; _drag_says began; }
-    _accepted() { y=$((601 - y)); xdotool mousemove 300 "$y"; _drag_says accepted; }
+    _accepted() { y=$((601 - y)); xdotool mousemove 100 "$y"; _drag_says accepted; }
     xs_poll 10 _began && xs_poll 10 _accepted
     local moved=$?
     xdotool mouseup 1
@@ -407,15 +407,19 @@ check "the window is known by the application id" \
 check "the window shows the program's icon" has_icon "$main"
 exit_through_menu
 
-# A name ending in .pak goes through "Open .PAK ...": the map list.
+# A name ending in .pak goes through "Open .PAK ...": the map list. A file
+# dropped on the window meanwhile is refused: opening it would pull the
+# archive from under the list.
 start_korvitan "$pak"
 dialog=$(xs_wait_window '^Select a MAP!$' 30) || fail "korvitan FILE.pak shows no map list"
 pass
 check "the map list shows the program's icon" has_icon "$dialog"
 main=$(xs_wait_window '^KORVITAN$' 10) || fail "no main window behind the map list"
+check "a file is dropped beside the map list" drag_onto_main "$bsp"
 focus "$dialog"
 xdotool key Escape
 check "Escape closes the map list" xs_wait_gone "$dialog" 10
+check "the file dropped during the map list was not opened" title_is "KORVITAN"
 exit_through_menu
 
 # A file that cannot be opened gives its message and the program goes on;
