@@ -136,8 +136,7 @@ check_mime_types() {
     local -A want=([demo.bsp]=application/x-bsp-level [demo.pak]=application/x-pak)
     for row in "${cases[@]}"; do
         read -r name hex expected <<<"$row"
-        # The first bytes, then zeros: a level's header continues with its
-        # directory, and a file of that size is what a viewer would meet.
+        # The first bytes, then zeros in place of the rest of a header.
         { printf "$(sed 's/../\\x&/g' <<<"$hex")"; head -c 200 /dev/zero; } >"$samples/$name"
         want[$name]=$expected
     done
