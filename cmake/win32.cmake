@@ -29,3 +29,4 @@ if(MINGW)
   # on a bare Windows (or Wine) without the MinGW DLLs beside it.
   target_link_options(korvitan PRIVATE -static -static-libgcc -static-libstdc++)
 endif()
+include(cmake/win32-resources.cmake)

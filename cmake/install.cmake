@@ -1,0 +1,82 @@
+# install.cmake - what `cmake --install` puts under the prefix on Linux, and
+# the test of that tree. Included by CMakeLists.txt after the programs are
+# defined (not in the Windows build).
+#
+#   bin/korvitan, bin/korvitan-cli
+#   share/applications/org.korvitan.Korvitan.desktop
+#   share/mime/packages/org.korvitan.Korvitan.xml       (application/x-bsp-level)
+#   share/thumbnailers/org.korvitan.Korvitan.thumbnailer
+#   share/metainfo/org.korvitan.Korvitan.metainfo.xml
+#   share/icons/hicolor/{scalable,48x48,256x256}/apps/org.korvitan.Korvitan.*
+#   share/man/man1/korvitan.1.gz, korvitan-cli.1.gz
+#
+# The PNG icons are rendered from the SVG and the manual pages compressed at
+# build time, so the tree holds only what the build made or the source has.
+
+include(GNUInstallDirs)
+
+set(KORVITAN_APP_ID org.korvitan.Korvitan)
+
+foreach(program korvitan korvitan-cli)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
+
+install(FILES data/${KORVITAN_APP_ID}.desktop
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES data/${KORVITAN_APP_ID}.xml
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+install(FILES data/${KORVITAN_APP_ID}.thumbnailer
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
+install(FILES data/${KORVITAN_APP_ID}.metainfo.xml
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# ---- The icon: the SVG as drawn, and PNGs rendered from it -------------------
+find_program(KORVITAN_RSVG_CONVERT rsvg-convert REQUIRED)
+set(korvitan_icon_svg ${CMAKE_SOURCE_DIR}/data/icons/${KORVITAN_APP_ID}.svg)
+install(FILES ${korvitan_icon_svg}
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+set(korvitan_icon_pngs)
+foreach(size 48 256)
+  set(png ${CMAKE_BINARY_DIR}/icons/${size}x${size}/${KORVITAN_APP_ID}.png)
+  add_custom_command(OUTPUT ${png}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons/${size}x${size}
+    COMMAND ${KORVITAN_RSVG_CONVERT} -w ${size} -h ${size} -o ${png} ${korvitan_icon_svg}
+    DEPENDS ${korvitan_icon_svg}
+    COMMENT "Rendering the ${size}x${size} icon"
+    VERBATIM)
+  list(APPEND korvitan_icon_pngs ${png})
+  install(FILES ${png}
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+endforeach()
+
+# ---- Manual pages, compressed as Debian installs them -------------------------
+# gzip -n leaves the name and time out, so the same page gives the same bytes.
+find_program(KORVITAN_GZIP gzip REQUIRED)
+set(korvitan_man_pages)
+foreach(page korvitan.1 korvitan-cli.1)
+  set(gz ${CMAKE_BINARY_DIR}/man/${page}.gz)
+  add_custom_command(OUTPUT ${gz}
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/man/${page} ${CMAKE_BINARY_DIR}/man/${page}
+    COMMAND ${KORVITAN_GZIP} -9nf ${CMAKE_BINARY_DIR}/man/${page}
+    DEPENDS ${CMAKE_SOURCE_DIR}/man/${page}
+    COMMENT "Compressing the manual page ${page}"
+    VERBATIM)
+  list(APPEND korvitan_man_pages ${gz})
+  install(FILES ${gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+
+add_custom_target(install_data ALL DEPENDS ${korvitan_icon_pngs} ${korvitan_man_pages})
+
+# ---- The test of the installed tree -------------------------------------------
+# Installs this build into a temporary prefix and checks every file there
+# with the tool the desktop uses to read it. It needs both programs.
+if(KORVITAN_TESTS AND TARGET korvitan AND TARGET korvitan-cli)
+  add_test(NAME install_tree
+    COMMAND ${CMAKE_COMMAND} -E env
+      KORVITAN_BUILD_DIR=${CMAKE_BINARY_DIR}
+      KORVITAN_DEMO_DIR=${KORVITAN_DEMO_DIR}
+      bash ${CMAKE_SOURCE_DIR}/tests/install_test.sh)
+  set_tests_properties(install_tree PROPERTIES TIMEOUT 120 LABELS "install")
+endif()

@@ -1,0 +1,189 @@
+#!/usr/bin/env bash
+# The Windows installer under Wine, as an administrator would use it:
+#
+#   1. `setup.exe /S` installs korvitan.exe (the very file the build made),
+#      LICENSE.txt and README.txt into Program Files\KORVITAN, the Start-menu
+#      shortcut, and the uninstall entry, read back with `wine reg query`;
+#   2. the installed korvitan.exe carries the icon (16, 32, 48 and 256 pixels
+#      in its first icon group) and the version the installer registers;
+#   3. the shortcut points at the installed program, which starts: a window
+#      titled KORVITAN appears, Alt+F4 closes it (WM_CLOSE) and the program
+#      exits with status 0;
+#   4. the uninstall entry's QuietUninstallString removes the files, the
+#      shortcut and the entry. The uninstaller copies itself to a temporary
+#      folder and returns at once, so the removal is awaited by polling.
+#
+# Needs: KORVITAN_SETUP (the installer, scripts/build-installer),
+# KORVITAN_WINDOWS_EXE (the korvitan.exe it should hold), KORVITAN_VERSION;
+# KORVITAN_WINDRES names the windres that reads resources out of an .exe
+# (the cross one by default). wrestool and icotool read the icon.
+#
+# Everything runs in a private Wine prefix and a private X display inside a
+# temporary folder. Every wait is a bounded poll. Only the processes started
+# here are stopped: the display server and the program by process id, and
+# this prefix's own Wine server with `wineserver -k`.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/support/xsession.sh"
+
+setup=${KORVITAN_SETUP:?}
+exe=${KORVITAN_WINDOWS_EXE:?}
+version=${KORVITAN_VERSION:?}
+windres=${KORVITAN_WINDRES:-x86_64-w64-mingw32-windres}
+license=$here/../LICENSE
+
+passed=0
+failed=0
+pass() { passed=$((passed + 1)); }
+fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
+check() {
+    local what=$1; shift
+    if "$@"; then pass; else fail "$what"; fi
+}
+die() { fail "$*"; echo "$passed passed, $failed failed"; exit 1; }
+
+for f in "$setup" "$exe" "$license" "$(command -v "$windres")"; do
+    [ -e "$f" ] || { echo "FAIL: missing $f"; exit 1; }
+done
+
+work=$(mktemp -d /tmp/korvitan-installer.XXXXXX)
+export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
+# No prompts to install Wine's .NET and HTML engines, and no menu entries
+# written into the home folder.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export HOME=$work/home XDG_CACHE_HOME=$work/home/.cache XDG_CONFIG_HOME=$work/home/.config \
+    XDG_DATA_HOME=$work/home/.local/share
+mkdir -p "$HOME"
+program_pid=""
+
+cleanup() {
+    if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
+        kill "$program_pid" 2>/dev/null
+    fi
+    # Stops the Wine server of this prefix and every Wine process in it.
+    timeout 30 wineserver -k >/dev/null 2>&1
+    timeout 30 wineserver -w >/dev/null 2>&1
+    xs_stop
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+xs_start || die "Xvfb did not start"
+timeout 300 wine wineboot --init >"$work/wineboot.log" 2>&1 ||
+    die "wineboot --init failed: $(tail -n 5 "$work/wineboot.log")"
+
+# Where a fresh 64-bit prefix keeps Program Files and the Start menu of all
+# users, seen from both sides.
+install_win='C:\Program Files\KORVITAN'
+install_dir=$WINEPREFIX/drive_c/Program\ Files/KORVITAN
+shortcut=$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/KORVITAN.lnk
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KORVITAN'
+installed=(korvitan.exe LICENSE.txt README.txt uninstall.exe)
+
+# reg_value NAME: the value NAME of the uninstall entry, as `reg query`
+# prints it ("0x1" for a number).
+reg_value() {
+    wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' |
+        sed -n "s/^ *$1 *REG_[A-Z_]* *//p"
+}
+
+# ---- 1. Silent install -----------------------------------------------------------
+timeout 120 wine "$setup" /S >"$work/setup.log" 2>&1 || die "setup /S failed: $(tail -n 5 "$work/setup.log")"
+for f in "${installed[@]}"; do
+    check "$f is not installed" test -s "$install_dir/$f"
+done
+check "the installed korvitan.exe is not the one built" cmp -s "$exe" "$install_dir/korvitan.exe"
+check "LICENSE.txt is not LICENSE with CRLF lines" \
+    cmp -s <(sed 's/$/\r/' "$license") "$install_dir/LICENSE.txt"
+check "no Start-menu shortcut" test -s "$shortcut"
+
+wine reg query "$key" >"$work/entry.txt" 2>&1
+check "no uninstall entry: $(tr -d '\r' <"$work/entry.txt" | head -c 300)" \
+    grep -q DisplayName "$work/entry.txt"
+# NAME EXPECTED: the values Apps & Features shows and uses.
+expected_values=(
+    "DisplayName KORVITAN"
+    "DisplayVersion $version"
+    "Publisher the KORVITAN developers"
+    "DisplayIcon $install_win\\korvitan.exe,0"
+    "InstallLocation $install_win"
+    "UninstallString \"$install_win\\uninstall.exe\""
+    "QuietUninstallString \"$install_win\\uninstall.exe\" /S"
+    "NoModify 0x1"
+    "NoRepair 0x1"
+)
+for row in "${expected_values[@]}"; do
+    name=${row%% *} want=${row#* }
+    got=$(reg_value "$name")
+    check "$name is '$got', not '$want'" test "$got" = "$want"
+done
+
+# ---- 2. The installed program's icon and version ---------------------------------
+# The first icon group is the one Explorer shows for the file.
+if wrestool -x -t 14 "$install_dir/korvitan.exe" 2>/dev/null | head -c 1000000 >"$work/first.ico" &&
+    [ -s "$work/first.ico" ]; then
+    sizes=$(icotool -l "$work/first.ico" | sed -n 's/.*--width=\([0-9]*\) .*/\1/p' | sort -n | tr '\n' ' ')
+    check "the program's icon has sizes '$sizes'" test "$sizes" = "16 32 48 256 "
+else
+    fail "korvitan.exe has no icon group"
+fi
+"$windres" -J coff -i "$install_dir/korvitan.exe" -O rc 2>/dev/null |
+    sed -n '/ VERSIONINFO$/,$p' >"$work/version.rc"
+# The numbers and the texts Explorer shows in the file's properties.
+for line in \
+    "FILEVERSION ${version/./, }, 0, 0" \
+    "VALUE \"FileVersion\", \"$version.0.0\"" \
+    "VALUE \"ProductVersion\", \"$version\"" \
+    "VALUE \"ProductName\", \"KORVITAN\"" \
+    "VALUE \"OriginalFilename\", \"korvitan.exe\""; do
+    check "the program's version information lacks '$line'" grep -qxF "$line" <(sed 's/^ *//' "$work/version.rc")
+done
+
+# ---- 3. The installed program starts --------------------------------------------
+# The shortcut points at it (a link keeps its target's path as text)...
+check "the shortcut does not point at $install_win\\korvitan.exe" \
+    grep -aqF "$install_win\\korvitan.exe" "$shortcut"
+# ...and it opens its window. It is started here rather than through the
+# link, whose launcher returns at once, so that its end can be awaited by
+# process id.
+wine "$install_win\\korvitan.exe" >"$work/program.log" 2>&1 &
+program_pid=$!
+if win=$(xs_wait_window '^KORVITAN$' 60); then
+    pass
+    timeout 10 xdotool windowfocus --sync "$win" 2>/dev/null
+    xdotool key alt+F4
+    check "Alt+F4 did not close the window" xs_wait_gone "$win" 20
+    _ended() { ! kill -0 "$program_pid" 2>/dev/null; }
+    if xs_poll 30 _ended; then
+        wait "$program_pid"
+        status=$?
+        program_pid=""
+        check "the program exited with $status after WM_CLOSE" test "$status" -eq 0
+    else
+        fail "the program did not end after Alt+F4"
+    fi
+else
+    fail "the installed korvitan.exe did not open a window titled KORVITAN"
+fi
+
+# ---- 4. Silent uninstall, as the entry says ---------------------------------------
+# The string is a quoted program path and its arguments.
+quiet=$(reg_value QuietUninstallString)
+uninstaller=${quiet#\"} uninstaller=${uninstaller%%\"*}
+read -r -a arguments <<<"${quiet#\"$uninstaller\"}"
+timeout 60 wine "$uninstaller" "${arguments[@]}" >"$work/uninstall.log" 2>&1 ||
+    fail "'$quiet' failed: $(tail -n 5 "$work/uninstall.log")"
+_removed() {
+    [ ! -e "$install_dir" ] && [ ! -e "$shortcut" ] &&
+        ! wine reg query "$key" >/dev/null 2>&1
+}
+if xs_poll 60 _removed; then
+    pass
+else
+    [ -e "$install_dir" ] && fail "left behind: $(ls "$install_dir" | tr '\n' ' ')"
+    [ -e "$shortcut" ] && fail "the Start-menu shortcut is left behind"
+    wine reg query "$key" >/dev/null 2>&1 && fail "the uninstall entry is left behind"
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
