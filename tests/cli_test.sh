@@ -241,6 +241,9 @@ thumb 1x1 -s 1 "$work/wide.bsp"
 thumb 48x48 -s 48 "$work/line.bsp"   # a view with no height draws nothing: a square
 thumb 256x256 "$bsp"
 thumb 128x128 -s 128 "$pak"          # an archive's first listed map
+cp "$pak" "$work/archive.dat"        # a file manager goes by content, not by name
+run 0 thumbnail -s 128 "$work/archive.dat" "$work/by-content.png" &&
+    cmp -s "$work/by-content.png" "$work/thumb.png" && pass || fail "an archive not named .pak"
 for side in 0 4097 12x; do
     run 2 thumbnail -s "$side" "$bsp" "$work/bad.png" && pass
 done

@@ -264,6 +264,16 @@ static int CommandRender(int viewMode, const char *path, PictureFormat format) {
     return ok ? 0 : 1;
 }
 
+// Whether the file's first four bytes are an archive's "PACK".
+static int BeginsWithArchiveMagic(const char *path) {
+    char magic[4] = {0, 0, 0, 0};
+    FILE *f = std::fopen(path, "rb");
+    if (!f) return 0;
+    size_t got = std::fread(magic, 1, sizeof magic, f);
+    std::fclose(f);
+    return got == sizeof magic && std::memcmp(magic, "PACK", 4) == 0;
+}
+
 // The thumbnail's size: the 3D (Z) view's logical extent scaled so its
 // longer side is side pixels, the shorter one rounded (halves up) and at
 // least 1. An extent with a side of 0 draws nothing at any size (an empty
@@ -347,6 +357,9 @@ int main(int argc, char **argv) {
 
     int archive = args.forceArchive >= 0 ? args.forceArchive
                                          : (args.mapName != nullptr || EndsWithNoCase(args.file, ".pak"));
+    // A file manager asks for a thumbnail by the file's content type, so an
+    // archive under another name is known by its first bytes.
+    if (thumbnail && args.forceArchive < 0 && !archive) archive = BeginsWithArchiveMagic(args.file);
     if (!LoadFromArgs(&args, archive)) status = 1;
     else if (std::strcmp(command, "info") == 0) status = CommandInfo();
     else if (std::strcmp(command, "geometry") == 0) status = CommandGeometry(viewMode);
