@@ -9,6 +9,7 @@
 #include "map/model.h"
 #include "platform/platform.h"
 #include "res/resource.h"
+#include "shell/zoom_pan.h"
 #include "view/views.h"
 
 int16_t ViewMode = IDM_VIEW_XY;
@@ -46,7 +47,8 @@ static void EndBusyCursor(PlatWindow *window) {
 void OnPaint(PlatWindow *window) {
     BeginBusyCursor(window);
     PlatDC *dc = PlatBeginPaint(window);
-    DrawView(window, dc, ViewMode);  // any other view mode draws nothing
+    // Any other view mode draws nothing; the Windows program is never zoomed.
+    DrawViewPart(window, dc, ViewMode, ShownViewRect());
     PlatEndPaint(window, dc);
     EndBusyCursor(window);
 }
@@ -56,6 +58,7 @@ void OnPaint(PlatWindow *window) {
 static void ChangeView(PlatWindow *window, int view) {
     for (int id = IDM_VIEW_XY; id <= IDM_VIEW_3DZ; id++) PlatCheckMenuItem(window, id, id == view);
     ViewMode = int16_t(view);
+    ShowFullView();
     PlatInvalidate(window);
 }
 
@@ -73,6 +76,7 @@ static void FormatOpenFilter(int command, char (&out)[OPEN_FILTER_SIZE]) {
 // next; a cancel changes nothing else.
 static void ChooseAndLoad(PlatWindow *window, int command) {
     FreeMapData();
+    ShowFullView();
     char filter[OPEN_FILTER_SIZE];
     FormatOpenFilter(command, filter);
     static char chosen[FILE_NAME_SIZE];
