@@ -15,8 +15,8 @@
 //   zoom out the same with width' = min(W, width * 2).
 //   pan      by d units: x' = x + d, clamped.
 //
-// Divisions round down, round() rounds halves up; everything is done in 64
-// bits, so no step can overflow. The host-free arithmetic is all here; the
+// Divisions round down, round() rounds halves up; coordinates are held in
+// 64 bits and products formed in 128, so no step can overflow. The host-free arithmetic is all here; the
 // shell keeps the state and the programs feed it pointer and key events.
 #ifndef KORVITAN_VIEW_ZOOM_H
 #define KORVITAN_VIEW_ZOOM_H
