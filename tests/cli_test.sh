@@ -108,6 +108,23 @@ run 0 geometry "$pak" --map maps/tower.bsp --view 3dy && cp "$work/out" "$work/g
 run 0 render "$pak" --map maps/tower.bsp --view 3dy -o "$work/tower.png" &&
 "$png_check" "$work/tower.png" "$work/geo.txt" >/dev/null && pass || fail "archive render"
 
+# A part of a view: the geometry names it, the picture holds its pixels, and
+# a rectangle outside the view is bad usage that names the view's extent.
+run 0 geometry "$bsp" --view xy --size 320x200
+read -r _ full_w full_h <"$work/out"
+if run 0 geometry "$bsp" --view 3dz --size 300x200 --window 40,30,500,400; then
+    [ "$(sed -n 1,3p "$work/out" | tr '\n' ' ')" = "extent 500 400 origin 40 30 viewport 300 200 " ] && pass ||
+        fail "geometry --window header: $(sed -n 1,3p "$work/out" | tr '\n' ' ')"
+    cp "$work/out" "$work/geo.txt"
+    run 0 render "$bsp" --view 3dz --size 300x200 --window 40,30,500,400 -o "$work/part.png" &&
+    "$png_check" "$work/part.png" "$work/geo.txt" >/dev/null && pass || fail "render --window"
+    cmp -s "$work/part.png" "$work/3dz.png" && fail "--window drew the whole view" || pass
+fi
+run 2 render "$bsp" --view xy --window "1,0,$full_w,$full_h" -o "$work/x.png" &&
+    grep -q "inside 0,0,$full_w,$full_h" "$work/err" && pass || fail "a window one unit too far right"
+run 2 geometry "$bsp" --view xy --window 0,0,0,5 && pass
+run 2 geometry "$bsp" --view xy --window 0,0,5 && pass
+
 run 0 render "$bsp" --view 3dx -o "$work/v.svg" && grep -q '<svg' "$work/v.svg" && pass || fail "svg"
 run 0 render "$bsp" --view 3dx -o "$work/v.pdf" && [ "$(head -c 4 "$work/v.pdf")" = "%PDF" ] && pass || fail "pdf"
 

@@ -310,6 +310,100 @@ for i in 0 1 2 3 5; do
     check "${views[$i]} at the new size" shows "$bsp" --view "${views[$i]}"
 done
 
+# ---- Zoom and pan ---------------------------------------------------------------------------
+# Wheel notches at given pointer positions, a drag and keys, then the
+# drawing area must hold what `korvitan-cli render --window` draws for the
+# state that the README's arithmetic gives, worked out here on its own.
+
+floordiv() { local a=$1 b=$2; echo $(( a >= 0 ? a / b : -((-a + b - 1) / b) )); }
+ratio() { floordiv $(( 2 * $1 * $2 + $3 )) $(( 2 * $3 )); }   # round(a * b / c)
+clamp() { local v=$1; (( v < $2 )) && v=$2; (( v > $3 )) && v=$3; echo "$v"; }
+least() { local l=$(( ($1 + 1023) / 1024 )); echo $(( l < 1 ? 1 : l )); }
+# axis_zoom FULL ORIGIN EXTENT POINT IN -> "origin extent"
+axis_zoom() {
+    local full=$1 o=$2 e=$3 p=$4 e2
+    e2=$(( $5 ? e / 2 : e * 2 ))
+    e2=$(clamp "$e2" "$(least "$full")" "$full")
+    o=$(( p - $(ratio $(( p - o )) "$e2" "$e") ))
+    echo "$(clamp "$o" 0 $(( full - e2 ))) $e2"
+}
+axis_pan() { clamp $(( $2 + $4 )) 0 $(( $1 - $3 )); }   # FULL ORIGIN EXTENT DELTA
+# The view's full extent and the area's size for the current window size.
+zoom_start() {  # zoom_start VIEW
+    local w h
+    shot || return 1
+    read -r w h < <(identify -format '%w %h\n' "$work/shot.png")
+    cw=$w ch=$((h - top))
+    read -r _ W H < <("$cli" geometry "$bsp" --view "$1" --size "${cw}x$ch" | head -n 1)
+    ox=0 oy=0 ew=$W eh=$H
+}
+wheel() {  # wheel PX PY NOTCHES(+ in, - out), PX PY in the drawing area
+    local n=$3 button=4 in=1
+    (( n < 0 )) && { n=$(( -n )); button=5; in=0; }
+    xdotool mousemove --window "$main" "$1" $(( $2 + top ))
+    for ((k = 0; k < n; k++)); do
+        xdotool click "$button"
+        read -r ox ew < <(axis_zoom "$W" "$ox" "$ew" $(( ox + $(ratio "$1" "$ew" "$cw") )) "$in")
+        read -r oy eh < <(axis_zoom "$H" "$oy" "$eh" $(( oy + $(ratio "$2" "$eh" "$ch") )) "$in")
+    done
+}
+drag() {  # drag X0 Y0 X1 Y1, in the drawing area
+    xdotool mousemove --window "$main" "$1" $(( $2 + top )) mousedown 1
+    xdotool mousemove --window "$main" $(( ($1 + $3) / 2 )) $(( ($2 + $4) / 2 + top ))
+    xdotool mousemove --window "$main" "$3" $(( $4 + top )) mouseup 1
+    ox=$(axis_pan "$W" "$ox" "$ew" $(( -$(ratio $(( $3 - $1 )) "$ew" "$cw") )))
+    oy=$(axis_pan "$H" "$oy" "$eh" $(( -$(ratio $(( $4 - $2 )) "$eh" "$ch") )))
+}
+zoom_keys() {  # zoom_keys KEY...: plus equal minus Left Right Up Down
+    local key cx cy sx sy
+    focus "$main" || return 1
+    for key in "$@"; do
+        xdotool key "$key"
+        cx=$(( ox + ew / 2 )) cy=$(( oy + eh / 2 ))
+        sx=$(( ew / 8 > 0 ? ew / 8 : 1 )) sy=$(( eh / 8 > 0 ? eh / 8 : 1 ))
+        case $key in
+            plus|equal) read -r ox ew < <(axis_zoom "$W" "$ox" "$ew" "$cx" 1)
+                        read -r oy eh < <(axis_zoom "$H" "$oy" "$eh" "$cy" 1) ;;
+            minus) read -r ox ew < <(axis_zoom "$W" "$ox" "$ew" "$cx" 0)
+                   read -r oy eh < <(axis_zoom "$H" "$oy" "$eh" "$cy" 0) ;;
+            Left) ox=$(axis_pan "$W" "$ox" "$ew" $(( -sx ))) ;;
+            Right) ox=$(axis_pan "$W" "$ox" "$ew" "$sx") ;;
+            Up) oy=$(axis_pan "$H" "$oy" "$eh" $(( -sy ))) ;;
+            Down) oy=$(axis_pan "$H" "$oy" "$eh" "$sy") ;;
+        esac
+    done
+}
+shows_state() { shows "$bsp" --view "$1" --window "$ox,$oy,$ew,$eh"; }
+
+choose_view 0
+zoom_start xy || fail "measuring the view"
+wheel 200 150 2
+check "two wheel notches zoom in about the pointer" shows_state xy
+drag 300 200 180 120
+check "a drag pans the picture with the pointer" shows_state xy
+zoom_keys Right plus Down minus equal Left
+check "the keys zoom and pan" shows_state xy
+wheel 50 300 -1
+check "a notch down zooms out about the pointer" shows_state xy
+choose_view 3
+check "choosing a view shows it whole" shows "$bsp" --view 3dx
+zoom_start 3dx || fail "measuring the view"
+wheel 520 60 3
+zoom_keys Up Up Right
+drag 100 100 400 300
+check "3dx zoomed and panned" shows_state 3dx
+xdotool windowsize "$main" 700 520
+check "the window takes the new size" size_is 700 520
+read -r ox2 oy2 ew2 eh2 <<<"$ox $oy $ew $eh"
+zoom_start 3dx || fail "measuring the view"
+read -r ox oy ew eh <<<"$ox2 $oy2 $ew2 $eh2"
+check "a resize keeps the shown part of the view" shows_state 3dx
+focus "$main" && xdotool key 0
+check "0 shows the whole view again" shows "$bsp" --view 3dx
+xdotool mousemove 1270 1010
+xdotool windowsize "$main" 613 457
+check "the window takes its size back" size_is 613 457
+
 # ---- Cancel, and the remembered path ------------------------------------------------------
 
 # The level is let go before the chooser opens, so a cancel leaves nothing

@@ -20,6 +20,7 @@ struct PlatDC {
     RasterCanvas *canvas;
     cairo_t *cr;
     int32_t windowW, windowH, viewportW, viewportH;
+    int32_t originX, originY;  // the window origin
     int32_t currentX, currentY;
     // Geometry lines are formatted by hand into this buffer: a level can
     // have a million edges and printf per number would dominate.
@@ -40,6 +41,7 @@ static PlatDC *ResetDC(CliDrawKind kind) {
     theDC.canvas = nullptr;
     theDC.cr = nullptr;
     theDC.windowW = theDC.windowH = theDC.viewportW = theDC.viewportH = 0;
+    theDC.originX = theDC.originY = 0;
     theDC.currentX = theDC.currentY = 0;
     theDC.used = 0;
     theDC.failed = 0;
@@ -154,16 +156,16 @@ static void PrintSegment(PlatDC *dc, int32_t x1, int32_t y1, int32_t x2, int32_t
 
 // The centre of the device pixel a logical point maps to, as the raster
 // would pick it, so the vector pictures line up with the PNG ones.
-static double PixelCentre(int32_t v, int32_t viewport, int32_t window) {
-    return double(RasterMapCoordinate(v, viewport, window)) + 0.5;
+static double PixelCentre(int32_t v, int32_t origin, int32_t viewport, int32_t window) {
+    return double(RasterMapCoordinate(int64_t(v) - origin, viewport, window)) + 0.5;
 }
 
 static void StrokeSegment(PlatDC *dc, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
     if (!dc->windowW || !dc->windowH || !dc->viewportW || !dc->viewportH) return;
-    cairo_move_to(dc->cr, PixelCentre(x1, dc->viewportW, dc->windowW),
-                  PixelCentre(y1, dc->viewportH, dc->windowH));
-    cairo_line_to(dc->cr, PixelCentre(x2, dc->viewportW, dc->windowW),
-                  PixelCentre(y2, dc->viewportH, dc->windowH));
+    cairo_move_to(dc->cr, PixelCentre(x1, dc->originX, dc->viewportW, dc->windowW),
+                  PixelCentre(y1, dc->originY, dc->viewportH, dc->windowH));
+    cairo_line_to(dc->cr, PixelCentre(x2, dc->originX, dc->viewportW, dc->windowW),
+                  PixelCentre(y2, dc->originY, dc->viewportH, dc->windowH));
     cairo_stroke(dc->cr);
 }
 
@@ -179,6 +181,12 @@ void PlatSetWindowExt(PlatDC *dc, int32_t width, int32_t height) {
     dc->windowW = width;
     dc->windowH = height;
     if (dc->kind == CLI_DRAW_RASTER) RasterSetWindowExt(dc->canvas, width, height);
+}
+
+void PlatSetWindowOrg(PlatDC *dc, int32_t x, int32_t y) {
+    dc->originX = x;
+    dc->originY = y;
+    if (dc->kind == CLI_DRAW_RASTER) RasterSetWindowOrg(dc->canvas, x, y);
 }
 
 void PlatMoveTo(PlatDC *dc, int32_t x, int32_t y) {

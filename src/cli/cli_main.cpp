@@ -38,11 +38,12 @@
 static const char USAGE_TEXT[] =
     "usage: korvitan-cli maps FILE.pak\n"
     "       korvitan-cli info FILE [--map NAME]\n"
-    "       korvitan-cli geometry FILE [--map NAME] --view V [--size WxH]\n"
-    "       korvitan-cli render FILE [--map NAME] --view V [--size WxH] -o OUT\n"
+    "       korvitan-cli geometry FILE [--map NAME] --view V [--size WxH] [--window OX,OY,EW,EH]\n"
+    "       korvitan-cli render FILE [--map NAME] --view V [--size WxH] [--window OX,OY,EW,EH] -o OUT\n"
     "       korvitan-cli thumbnail [-s N] FILE OUT.png\n"
     "       korvitan-cli --version\n"
-    "V is one of xy xz yz 3dx 3dy 3dz; the size defaults to 800x600.\n"
+    "V is one of xy xz yz 3dx 3dy 3dz; the size defaults to 800x600. --window\n"
+    "draws the part of the view with origin OX,OY and extent EW,EH (default: all).\n"
     "OUT ends in .png, .svg or .pdf. FILE is read as an archive when it ends in\n"
     ".pak or --map is given; --pak or --bsp says which it is.\n"
     "thumbnail writes the 3D (Z) view as a PNG whose longer side is N pixels\n"
@@ -72,7 +73,12 @@ struct CliArgs {
     const char *thumbnailSide;  // -s N, or null
     const char *target;         // a second name after FILE (thumbnail's OUT.png)
     int forceArchive;  // 1 archive, 0 level, -1 by name
+    const char *window;
 };
+
+// The part of the view --window names; null draws the full view.
+static ViewRect windowRect;
+static const ViewRect *shownRect;
 
 static int Usage(const char *problem) {
     if (problem) std::fprintf(stderr, "korvitan-cli: %s\n", problem);
@@ -118,8 +124,24 @@ static int ParseThumbnailSide(const char *text, int32_t *side) {
     return 1;
 }
 
+// "OX,OY,EW,EH": four whole numbers within 32 bits.
+static int ParseWindow(const char *text, ViewRect *rect) {
+    long long v[4];
+    const char *p = text;
+    for (int i = 0; i < 4; i++) {
+        char *end = nullptr;
+        errno = 0;
+        v[i] = std::strtoll(p, &end, 10);
+        if (end == p || errno || v[i] < INT32_MIN || v[i] > INT32_MAX) return 0;
+        if (*end != (i < 3 ? ',' : '\0')) return 0;
+        p = end + 1;
+    }
+    *rect = ViewRect{int32_t(v[0]), int32_t(v[1]), int32_t(v[2]), int32_t(v[3])};
+    return 1;
+}
+
 static int ParseArgs(int argc, char **argv, CliArgs *args) {
-    *args = CliArgs{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, -1};
+    *args = CliArgs{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, -1, nullptr};
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
         const char **value = nullptr;
@@ -128,6 +150,7 @@ static int ParseArgs(int argc, char **argv, CliArgs *args) {
         else if (std::strcmp(a, "--size") == 0) value = &args->size;
         else if (std::strcmp(a, "-o") == 0) value = &args->out;
         else if (std::strcmp(a, "-s") == 0) value = &args->thumbnailSide;
+        else if (std::strcmp(a, "--window") == 0) value = &args->window;
         else if (std::strcmp(a, "--pak") == 0) args->forceArchive = 1;
         else if (std::strcmp(a, "--bsp") == 0) args->forceArchive = 0;
         else if (a[0] == '-' && a[1] != '\0') return 0;
@@ -195,15 +218,40 @@ static int CommandInfo(void) {
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
+// A --window rectangle must lie inside the view's full extent W x H, which
+// only the loaded level tells. Bad usage otherwise, naming the range.
+static int WindowInsideView(int viewMode) {
+    ViewFrame frame;
+    BeginViewFrame(viewMode, cliState.clientRight, cliState.clientBottom, &frame);
+    const ViewRect &r = windowRect;
+    int64_t w = frame.windowWidth, h = frame.windowHeight;
+    if (r.width >= 1 && r.height >= 1 && r.x >= 0 && r.y >= 0 && int64_t(r.x) + r.width <= w &&
+        int64_t(r.y) + r.height <= h) {
+        shownRect = &windowRect;
+        return 1;
+    }
+    char problem[160];
+    std::snprintf(problem, sizeof problem,
+                  "--window must lie inside 0,0,%d,%d (this view's full extent), with EW and EH at least 1",
+                  int(w), int(h));
+    Usage(problem);
+    return 0;
+}
+
 static int CommandGeometry(int viewMode) {
     PlatDC *dc = CliGeometryDC(stdout);
     // The two header lines come before the segments, so the frame is
     // computed once up front for them; the paint computes it again.
     ViewFrame frame;
     BeginViewFrame(viewMode, cliState.clientRight, cliState.clientBottom, &frame);
-    std::printf("extent %d %d\nviewport %d %d\n", int(frame.windowWidth), int(frame.windowHeight),
-                int(frame.viewportWidth), int(frame.viewportHeight));
-    DrawView(CliWindow(), dc, viewMode);
+    if (shownRect) {
+        std::printf("extent %d %d\norigin %d %d\n", int(shownRect->width), int(shownRect->height),
+                    int(shownRect->x), int(shownRect->y));
+    } else {
+        std::printf("extent %d %d\n", int(frame.windowWidth), int(frame.windowHeight));
+    }
+    std::printf("viewport %d %d\n", int(frame.viewportWidth), int(frame.viewportHeight));
+    DrawViewPart(CliWindow(), dc, viewMode, shownRect);
     return CliFlushGeometry(dc) ? 0 : 1;
 }
 
@@ -219,7 +267,7 @@ static int WritePng(int viewMode, OutputFile *out) {
     RasterCanvas canvas;
     RasterInit(&canvas, pixels.data(), w, h);
     RasterClear(&canvas);
-    DrawView(CliWindow(), CliRasterDC(&canvas), viewMode);
+    DrawViewPart(CliWindow(), CliRasterDC(&canvas), viewMode, shownRect);
 
     cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
     CopyCanvasToImage(&canvas, surface);
@@ -238,7 +286,7 @@ static int WriteVector(int viewMode, OutputFile *out, int pdf) {
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_set_line_width(cr, 1.0);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-    DrawView(CliWindow(), CliVectorDC(cr), viewMode);
+    DrawViewPart(CliWindow(), CliVectorDC(cr), viewMode, shownRect);
     cairo_destroy(cr);
     cairo_surface_finish(surface);
     cairo_status_t status = cairo_surface_status(surface);
@@ -339,6 +387,9 @@ int main(int argc, char **argv) {
         if (!viewMode) return Usage("unknown view");
         if (!ParseSize(args.size ? args.size : "800x600", &cliState.clientRight, &cliState.clientBottom))
             return Usage("bad --size");
+        if (args.window && !ParseWindow(args.window, &windowRect)) return Usage("bad --window");
+    } else if (args.window) {
+        return Usage("--window goes with geometry and render");
     }
     if (std::strcmp(command, "render") == 0) {
         if (!args.out) return Usage("-o OUT is required");
@@ -361,6 +412,7 @@ int main(int argc, char **argv) {
     // archive under another name is known by its first bytes.
     if (thumbnail && args.forceArchive < 0 && !archive) archive = BeginsWithArchiveMagic(args.file);
     if (!LoadFromArgs(&args, archive)) status = 1;
+    else if (args.window && !WindowInsideView(viewMode)) status = 2;
     else if (std::strcmp(command, "info") == 0) status = CommandInfo();
     else if (std::strcmp(command, "geometry") == 0) status = CommandGeometry(viewMode);
     else if (thumbnail) status = CommandThumbnail(thumbnailSide, args.target);

@@ -7,6 +7,8 @@
 //   menu item activated      -> OnCommand(window, command identifier)
 //   drawing area draw        -> OnPaint (the device context is in gtk_paint.cpp)
 //   drawing area resized     -> OnSize
+//   wheel, left-button drag  -> OnWheel, OnDragStart / OnDragMove (zoom, pan)
+//   + = - arrows 0 Home      -> OnZoomKey
 //   window destroyed         -> OnDestroy, which ends the loop with exit code 0
 //
 // The menus carry the same texts and command identifiers on every host; the
@@ -27,6 +29,7 @@
 #include "platform/platform.h"
 #include "res/resource.h"
 #include "shell/shell.h"
+#include "shell/zoom_pan.h"
 
 PlatWindow gtkMainWindow;
 static int exitCode;
@@ -214,6 +217,62 @@ static gboolean OnAreaDraw(GtkWidget *, cairo_t *cr, gpointer) {
 
 static void OnAreaSizeAllocate(GtkWidget *, GdkRectangle *, gpointer) { OnSize(&gtkMainWindow); }
 
+// ---- Zoom and pan ----------------------------------------------------------------------
+// Pointer positions come in the widget's units; the shell works in device
+// pixels, as the picture is drawn.
+
+static int32_t DevicePixel(GtkWidget *area, double v) {
+    return int32_t(v * gtk_widget_get_scale_factor(area));
+}
+
+// A touchpad scrolls in fractions of a notch; they add up to whole ones.
+static double smoothScroll;
+
+static gboolean OnAreaScroll(GtkWidget *area, GdkEventScroll *event, gpointer) {
+    int notches = 0;
+    if (event->direction == GDK_SCROLL_UP) notches = 1;
+    else if (event->direction == GDK_SCROLL_DOWN) notches = -1;
+    else if (event->direction == GDK_SCROLL_SMOOTH) {
+        smoothScroll -= event->delta_y;  // scrolling up is a negative delta
+        notches = int(smoothScroll);
+        smoothScroll -= notches;
+    }
+    if (notches)
+        OnWheel(&gtkMainWindow, DevicePixel(area, event->x), DevicePixel(area, event->y), notches);
+    return TRUE;
+}
+
+static gboolean OnAreaButtonPress(GtkWidget *area, GdkEventButton *event, gpointer) {
+    if (event->button != GDK_BUTTON_PRIMARY || event->type != GDK_BUTTON_PRESS) return FALSE;
+    OnDragStart(&gtkMainWindow, DevicePixel(area, event->x), DevicePixel(area, event->y));
+    return TRUE;
+}
+
+static gboolean OnAreaMotion(GtkWidget *area, GdkEventMotion *event, gpointer) {
+    if (!(event->state & GDK_BUTTON1_MASK)) return FALSE;
+    OnDragMove(&gtkMainWindow, DevicePixel(area, event->x), DevicePixel(area, event->y));
+    return TRUE;
+}
+
+// The keys that zoom and pan; anything else goes on to GTK (menus,
+// mnemonics).
+static gboolean OnWindowKeyPress(GtkWidget *, GdkEventKey *event, gpointer) {
+    if (event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) return FALSE;
+    ZoomKey key;
+    switch (event->keyval) {
+    case GDK_KEY_plus: case GDK_KEY_equal: case GDK_KEY_KP_Add: key = ZOOM_KEY_IN; break;
+    case GDK_KEY_minus: case GDK_KEY_KP_Subtract: key = ZOOM_KEY_OUT; break;
+    case GDK_KEY_Left: case GDK_KEY_KP_Left: key = ZOOM_KEY_LEFT; break;
+    case GDK_KEY_Right: case GDK_KEY_KP_Right: key = ZOOM_KEY_RIGHT; break;
+    case GDK_KEY_Up: case GDK_KEY_KP_Up: key = ZOOM_KEY_UP; break;
+    case GDK_KEY_Down: case GDK_KEY_KP_Down: key = ZOOM_KEY_DOWN; break;
+    case GDK_KEY_0: case GDK_KEY_KP_0: case GDK_KEY_Home: case GDK_KEY_KP_Home: key = ZOOM_KEY_FULL; break;
+    default: return FALSE;
+    }
+    OnZoomKey(&gtkMainWindow, key);
+    return TRUE;
+}
+
 static void OnWindowDestroy(GtkWidget *, gpointer) {
     // The widgets are going: nothing may reach them from here on.
     gtkMainWindow.window = nullptr;
@@ -311,6 +370,11 @@ static void CreateMainWindow(void) {
     gtk_widget_set_vexpand(area, TRUE);
     g_signal_connect(area, "draw", G_CALLBACK(OnAreaDraw), nullptr);
     g_signal_connect(area, "size-allocate", G_CALLBACK(OnAreaSizeAllocate), nullptr);
+    gtk_widget_add_events(area, GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK | GDK_BUTTON_PRESS_MASK |
+                                    GDK_BUTTON_RELEASE_MASK | GDK_BUTTON1_MOTION_MASK);
+    g_signal_connect(area, "scroll-event", G_CALLBACK(OnAreaScroll), nullptr);
+    g_signal_connect(area, "button-press-event", G_CALLBACK(OnAreaButtonPress), nullptr);
+    g_signal_connect(area, "motion-notify-event", G_CALLBACK(OnAreaMotion), nullptr);
 
     GtkWidget *box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_box_pack_start(GTK_BOX(box), BuildMenuBar(), FALSE, FALSE, 0);
@@ -318,6 +382,7 @@ static void CreateMainWindow(void) {
     gtk_container_add(GTK_CONTAINER(window), box);
     g_signal_connect(window, "destroy", G_CALLBACK(OnWindowDestroy), nullptr);
     AcceptFileDrops(window);
+    g_signal_connect(window, "key-press-event", G_CALLBACK(OnWindowKeyPress), nullptr);
 
     gtkMainWindow.window = window;
     gtkMainWindow.area = area;

@@ -72,6 +72,7 @@ void PlatEndPaint(PlatWindow *window, PlatDC *dc) {
 void PlatSetMapModeAnisotropic(PlatDC *) {}
 void PlatSetViewportExt(PlatDC *dc, int32_t width, int32_t height) { RasterSetViewportExt(&dc->canvas, width, height); }
 void PlatSetWindowExt(PlatDC *dc, int32_t width, int32_t height) { RasterSetWindowExt(&dc->canvas, width, height); }
+void PlatSetWindowOrg(PlatDC *dc, int32_t x, int32_t y) { RasterSetWindowOrg(&dc->canvas, x, y); }
 void PlatMoveTo(PlatDC *dc, int32_t x, int32_t y) { RasterMoveTo(&dc->canvas, x, y); }
 void PlatLineTo(PlatDC *dc, int32_t x, int32_t y) { RasterLineTo(&dc->canvas, x, y); }
 

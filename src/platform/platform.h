@@ -121,11 +121,15 @@ void PlatEndDialog(PlatDialog *dialog, int result);
 
 // ---- Drawing ---------------------------------------------------------------
 // The logical window W x H is stretched over the viewport (the client area),
-// independently in width and height, with both origins at (0, 0).
+// independently in width and height, with both origins at (0, 0) unless the
+// window origin is set.
 
 void PlatSetMapModeAnisotropic(PlatDC *dc);
 void PlatSetViewportExt(PlatDC *dc, int32_t width, int32_t height);
 void PlatSetWindowExt(PlatDC *dc, int32_t width, int32_t height);
+// The logical point shown at the client area's top-left corner. Only a
+// zoomed view sets it; the full view leaves it at (0, 0).
+void PlatSetWindowOrg(PlatDC *dc, int32_t x, int32_t y);
 void PlatMoveTo(PlatDC *dc, int32_t x, int32_t y);
 // A 1-pixel line from the current point to (x, y), which becomes current.
 void PlatLineTo(PlatDC *dc, int32_t x, int32_t y);

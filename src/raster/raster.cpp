@@ -169,6 +169,8 @@ void RasterInit(RasterCanvas *canvas, uint8_t *pixels, int32_t width, int32_t he
     canvas->height = height;
     canvas->windowWidth = 1;
     canvas->windowHeight = 1;
+    canvas->windowX = 0;
+    canvas->windowY = 0;
     canvas->viewportWidth = 1;
     canvas->viewportHeight = 1;
     canvas->currentX = 0;
@@ -190,6 +192,11 @@ void RasterSetWindowExt(RasterCanvas *canvas, int32_t width, int32_t height) {
     canvas->windowHeight = height;
 }
 
+void RasterSetWindowOrg(RasterCanvas *canvas, int32_t x, int32_t y) {
+    canvas->windowX = x;
+    canvas->windowY = y;
+}
+
 void RasterMoveTo(RasterCanvas *canvas, int32_t x, int32_t y) {
     canvas->currentX = x;
     canvas->currentY = y;
@@ -201,9 +208,10 @@ void RasterLineTo(RasterCanvas *canvas, int32_t x, int32_t y) {
     if (mappable) {
         int32_t vw = canvas->viewportWidth, vh = canvas->viewportHeight;
         int32_t ww = canvas->windowWidth, wh = canvas->windowHeight;
-        DeviceLine(canvas, RasterMapCoordinate(canvas->currentX, vw, ww),
-                   RasterMapCoordinate(canvas->currentY, vh, wh), RasterMapCoordinate(x, vw, ww),
-                   RasterMapCoordinate(y, vh, wh));
+        int64_t ox = canvas->windowX, oy = canvas->windowY;
+        DeviceLine(canvas, RasterMapCoordinate(canvas->currentX - ox, vw, ww),
+                   RasterMapCoordinate(canvas->currentY - oy, vh, wh),
+                   RasterMapCoordinate(x - ox, vw, ww), RasterMapCoordinate(y - oy, vh, wh));
     }
     canvas->currentX = x;
     canvas->currentY = y;
@@ -213,7 +221,7 @@ void RasterLineTo(RasterCanvas *canvas, int32_t x, int32_t y) {
 // Windows program's GDI does, and maps each point in double precision,
 // rounding halves up. The float scale matters: 2085 * 722/2780 is exactly
 // 541.5 (pixel 542), but with the float scale it is 541.49997..., pixel 541.
-int64_t RasterMapCoordinate(int32_t v, int32_t viewport, int32_t window) {
+int64_t RasterMapCoordinate(int64_t v, int32_t viewport, int32_t window) {
     float scale = float(double(viewport) / double(window));
     return int64_t(std::floor(double(v) * double(scale) + 0.5));
 }

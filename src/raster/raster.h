@@ -1,10 +1,11 @@
 // raster.h - the aliased 1-pixel line rasterizer behind every picture.
 //
 // It draws what the Windows program draws with its default pen under the
-// anisotropic mapping mode with both origins at 0:
+// anisotropic mapping mode with the viewport origin at 0:
 //   - each end point is mapped on its own to the nearest device pixel,
 //     halves rounded up, with the scale held as a 32-bit float:
-//     floor(x * float(vw/W) + 1/2), likewise for y;
+//     floor((x - ox) * float(vw/W) + 1/2), likewise for y, where (ox, oy) is
+//     the window origin (0 unless set) and x - ox is formed in 64 bits;
 //   - the line runs from the start pixel up to, but not including, the end
 //     pixel, so a segment whose ends map to one pixel draws nothing;
 //   - along the major axis every pixel is drawn once; where the exact line
@@ -39,6 +40,8 @@ struct RasterCanvas {
     int32_t height;
     int32_t windowWidth;  // logical extent W, H
     int32_t windowHeight;
+    int32_t windowX;  // logical window origin, (0, 0) unless set
+    int32_t windowY;
     int32_t viewportWidth;  // device extent vw, vh
     int32_t viewportHeight;
     int32_t currentX;  // current logical point
@@ -51,11 +54,13 @@ void RasterInit(RasterCanvas *canvas, uint8_t *pixels, int32_t width, int32_t he
 void RasterClear(RasterCanvas *canvas);
 void RasterSetViewportExt(RasterCanvas *canvas, int32_t width, int32_t height);
 void RasterSetWindowExt(RasterCanvas *canvas, int32_t width, int32_t height);
+// The logical point that maps to the canvas' top-left corner.
+void RasterSetWindowOrg(RasterCanvas *canvas, int32_t x, int32_t y);
 void RasterMoveTo(RasterCanvas *canvas, int32_t x, int32_t y);
 void RasterLineTo(RasterCanvas *canvas, int32_t x, int32_t y);
 
-// Maps one logical coordinate to its device pixel:
+// Maps one logical coordinate, less the window origin, to its device pixel:
 // floor(v * float(viewport/window) + 1/2). window must not be 0.
-int64_t RasterMapCoordinate(int32_t v, int32_t viewport, int32_t window);
+int64_t RasterMapCoordinate(int64_t v, int32_t viewport, int32_t window);
 
 #endif

@@ -10,6 +10,7 @@
 #include "map/model.h"
 #include "platform/platform.h"
 #include "res/resource.h"
+#include "shell/zoom_pan.h"
 #include "view/views.h"
 
 int16_t ViewMode = IDM_VIEW_XY;
@@ -47,7 +48,8 @@ static void EndBusyCursor(PlatWindow *window) {
 void OnPaint(PlatWindow *window) {
     BeginBusyCursor(window);
     PlatDC *dc = PlatBeginPaint(window);
-    DrawView(window, dc, ViewMode);  // any other view mode draws nothing
+    // Any other view mode draws nothing; the Windows program is never zoomed.
+    DrawViewPart(window, dc, ViewMode, ShownViewRect());
     PlatEndPaint(window, dc);
     EndBusyCursor(window);
 }
@@ -57,6 +59,7 @@ void OnPaint(PlatWindow *window) {
 static void ChangeView(PlatWindow *window, int view) {
     for (int id = IDM_VIEW_XY; id <= IDM_VIEW_3DZ; id++) PlatCheckMenuItem(window, id, id == view);
     ViewMode = int16_t(view);
+    ShowFullView();
     PlatInvalidate(window);
 }
 
@@ -71,11 +74,13 @@ static void FormatOpenFilter(int command, char (&out)[OPEN_FILTER_SIZE]) {
 }
 
 // The path the user chose becomes fileName (which pre-fills the next
-// choice) and is read by the command's loader. The model has been released
+// choice) and is read by the command's loader, and the new level, or the
+// empty view of a failed load, is shown whole. The model has been released
 // already. A path longer than fileName holds is refused whole with the
 // message of a file that cannot be opened, never cut short into another
 // path; no host opens one that long anyway.
 static void LoadChosenFile(PlatWindow *window, int command, const char *path) {
+    ShowFullView();
     size_t length = std::strlen(path);
     if (length >= sizeof fileName) {
         ReportLoadFailure(window, path, "Can't open file:");

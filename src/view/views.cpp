@@ -128,13 +128,20 @@ int ViewSegmentAt(const ViewFrame *frame, int32_t i, ViewSegment *segment) {
 }
 
 void DrawView(PlatWindow *window, PlatDC *dc, int viewMode) {
+    DrawViewPart(window, dc, viewMode, nullptr);
+}
+
+void DrawViewPart(PlatWindow *window, PlatDC *dc, int viewMode, const ViewRect *shown) {
     int32_t right = 0, bottom = 0;
     PlatGetClientSize(window, &right, &bottom);
     ViewFrame frame;
     if (!BeginViewFrame(viewMode, right, bottom, &frame)) return;
     PlatSetMapModeAnisotropic(dc);
     PlatSetViewportExt(dc, frame.viewportWidth, frame.viewportHeight);
-    PlatSetWindowExt(dc, frame.windowWidth, frame.windowHeight);
+    ViewRect rect = FullViewRect(frame.windowWidth, frame.windowHeight);
+    if (shown) rect = ClampViewRect(*shown, frame.windowWidth, frame.windowHeight);
+    PlatSetWindowExt(dc, rect.width, rect.height);
+    if (rect.x != 0 || rect.y != 0) PlatSetWindowOrg(dc, rect.x, rect.y);
     ViewSegment segment;
     for (int32_t i = 0; i < MapData.edgeCount; i++) {
         if (!ViewSegmentAt(&frame, i, &segment)) continue;

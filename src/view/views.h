@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "map/records.h"
+#include "view/zoom.h"
 
 struct PlatWindow;
 struct PlatDC;
@@ -62,5 +63,9 @@ int ViewSegmentAt(const ViewFrame *frame, int32_t i, ViewSegment *segment);
 // mapping of W x H onto it, then one MoveTo/LineTo pair per edge in table
 // order. An unknown view mode draws nothing.
 void DrawView(PlatWindow *window, PlatDC *dc, int viewMode);
+// The same for the part of the view that shown names (null: the full view),
+// kept within the full view: its extent is the window extent and its origin
+// the window origin. The full view makes exactly DrawView's calls.
+void DrawViewPart(PlatWindow *window, PlatDC *dc, int viewMode, const ViewRect *shown);
 
 #endif

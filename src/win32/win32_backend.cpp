@@ -135,6 +135,10 @@ void PlatSetWindowExt(PlatDC *dc, int32_t width, int32_t height) {
     SetWindowExtEx(AsHdc(dc), width, height, NULL);
 }
 
+// The Windows program never zooms, so this is never called there; it is
+// here because every backend answers the whole of platform.h.
+void PlatSetWindowOrg(PlatDC *dc, int32_t x, int32_t y) { SetWindowOrgEx(AsHdc(dc), x, y, NULL); }
+
 void PlatMoveTo(PlatDC *dc, int32_t x, int32_t y) { MoveToEx(AsHdc(dc), x, y, NULL); }
 
 void PlatLineTo(PlatDC *dc, int32_t x, int32_t y) { LineTo(AsHdc(dc), x, y); }

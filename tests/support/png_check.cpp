@@ -18,8 +18,11 @@
 static int ReadGeometry(const char *path, RasterCanvas *canvas, std::vector<uint8_t> *pixels) {
     FILE *f = std::fopen(path, "r");
     if (!f) return 0;
-    int w, h, vw, vh;
-    if (std::fscanf(f, "extent %d %d viewport %d %d", &w, &h, &vw, &vh) != 4 || vw <= 0 || vh <= 0) {
+    int w, h, ox = 0, oy = 0, vw, vh;
+    // "origin X Y" follows the extent when a part of the view was drawn.
+    int fields = std::fscanf(f, "extent %d %d origin %d %d", &w, &h, &ox, &oy);
+    if ((fields != 2 && fields != 4) || std::fscanf(f, " viewport %d %d", &vw, &vh) != 2 || vw <= 0 ||
+        vh <= 0) {
         std::fclose(f);
         return 0;
     }
@@ -27,6 +30,7 @@ static int ReadGeometry(const char *path, RasterCanvas *canvas, std::vector<uint
     RasterInit(canvas, pixels->data(), vw, vh);
     RasterSetViewportExt(canvas, vw, vh);
     RasterSetWindowExt(canvas, w, h);
+    RasterSetWindowOrg(canvas, ox, oy);
     int x1, y1, x2, y2;
     while (std::fscanf(f, "%d %d %d %d", &x1, &y1, &x2, &y2) == 4) {
         RasterMoveTo(canvas, x1, y1);

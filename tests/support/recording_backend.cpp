@@ -11,6 +11,7 @@
 #include "res/resource.h"
 #include "shell/dialogs.h"
 #include "shell/shell.h"
+#include "shell/zoom_pan.h"
 
 struct PlatWindow {
     int unused;
@@ -38,6 +39,7 @@ void ResetRecording(void) {
     fileName[0] = '\0';
     selectedMapName[0] = '\0';
     ViewMode = IDM_VIEW_XY;
+    ShowFullView();
     recording.~Recording();
     new (&recording) Recording{};
     recording.chooseRow = -1;
@@ -195,5 +197,6 @@ static void Record(const char *op, int32_t a, int32_t b) {
 void PlatSetMapModeAnisotropic(PlatDC *) { Record("mapmode", 8, 0); }
 void PlatSetViewportExt(PlatDC *, int32_t w, int32_t h) { Record("viewport", w, h); }
 void PlatSetWindowExt(PlatDC *, int32_t w, int32_t h) { Record("window", w, h); }
+void PlatSetWindowOrg(PlatDC *, int32_t x, int32_t y) { Record("origin", x, y); }
 void PlatMoveTo(PlatDC *, int32_t x, int32_t y) { Record("move", x, y); }
 void PlatLineTo(PlatDC *, int32_t x, int32_t y) { Record("line", x, y); }

@@ -24,7 +24,7 @@ struct RecordedMessage {
 };
 
 struct RecordedCall {
-    std::string op;  // "mapmode", "viewport", "window", "move", "line"
+    std::string op;  // "mapmode", "viewport", "window", "origin", "move", "line"
     int32_t a, b;
 };
 
