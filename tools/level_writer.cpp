@@ -81,7 +81,8 @@ Bytes VariantLevelBytes(LevelVariant variant, const std::vector<Vertex> &vertice
     PutJunkLumps(bytes, layout);
     if (layout.ident) std::memcpy(bytes.data(), layout.ident, 4);
     if (layout.version) PutI32(bytes, layout.versionAt, layout.version);
-    if (layout.headerSize == 1036) PutI32(bytes, 1032, 4242);  // the map revision
+    if (layout.lumpSize == 16)  // the map revision, after the lumps
+        PutI32(bytes, layout.lumpsAt + layout.lumpSize * layout.lumpCount, 4242);
     uint32_t vertexLength = uint32_t(vertices.size() * sizeof(Vertex));
     PutLump(bytes, layout, layout.vertexLumpAt, layout.headerSize, vertexLength);
     PutLump(bytes, layout, layout.edgeLumpAt, layout.headerSize + vertexLength, uint32_t(table.size()));
