@@ -77,6 +77,7 @@ void FuzzCheckLoadAndRelease(int32_t loaded, size_t fileSize, int tablesRead) {
         FUZZ_CHECK(recording.messages.empty());
         FUZZ_CHECK(MapData.vertexCount == 0 || MapData.vertices != nullptr);
         FUZZ_CHECK(MapData.edgeCount == 0 || MapData.edges != nullptr);
+        FUZZ_CHECK(MapData.edgeIndexSize == 2 || MapData.edgeIndexSize == 4);
     } else {
         FUZZ_CHECK(MapData.vertices == nullptr && MapData.edges == nullptr);
         FUZZ_CHECK(MapData.vertexCount == 0 && MapData.edgeCount == 0);

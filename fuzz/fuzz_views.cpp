@@ -2,7 +2,8 @@
 //
 // The input becomes a level our writer lays out (LevelFromViewInput), so
 // every input loads and the fuzzer spends its time on the numbers: not a
-// number, infinities, the 32-bit limits, edges naming missing vertices.
+// number, infinities, the 32-bit limits, edges naming missing vertices
+// with 16-bit or 32-bit indices.
 // The level goes through the real file layer and LoadBspFile like any
 // other, and a writer-made level that fails to load is itself a fault.
 #include "fuzz_support.h"

@@ -12,6 +12,10 @@ const char BAD_VERSION[] = "Invalid BSP version! (should be >=0x1C )";
 const char BAD_HEADER[] = "Error Reading BspHdr";
 const char BAD_VERTICES[] = "Error Reading Vertices";
 const char BAD_EDGES[] = "Error Reading Edges";
+const char IBSP_37[] = "Unsupported BSP format! (IBSP version 37)";
+const char VBSP_22[] = "Unsupported BSP format! (VBSP version 22)";
+const char VBSP_MINUS[] = "Unsupported BSP format! (VBSP version -2147483648)";
+const char COMPRESSED[] = "Unsupported BSP format! (compressed lump)";
 const char BAD_PAK_HEADER[] = "Error Reading PakHdr";
 const char NOT_PAK[] = "File is not a .PAK file";
 const char BAD_DIRECTORY[] = "Error Reading DirList";
@@ -28,6 +32,17 @@ const std::vector<Vertex> TRIANGLE = {{0, 0, 0}, {64, 0, 8}, {0, 32, -16}};
 const std::vector<Edge> TRIANGLE_EDGES = {{0, 1}, {1, 2}, {2, 0}};
 
 Bytes Triangle(int32_t version = 29) { return LevelBytes(TRIANGLE, TRIANGLE_EDGES, version); }
+
+// The triangle in a variant of the header, with one of its fields patched.
+Bytes Variant(LevelVariant variant, size_t at = 0, uint32_t value = 0) {
+    Bytes bytes = VariantLevelBytes(variant, TRIANGLE, WidenEdges(TRIANGLE_EDGES));
+    if (at) PutU32(bytes, at, value);
+    return bytes;
+}
+
+const LevelVariantLayout &BSP2 = LEVEL_VARIANTS[VARIANT_BSP2];
+const LevelVariantLayout &IBSP = LEVEL_VARIANTS[VARIANT_IBSP];
+const LevelVariantLayout &VBSP = LEVEL_VARIANTS[VARIANT_VBSP];
 
 // A small room with a stair: enough edges in every direction that each view
 // draws something different.
@@ -204,6 +219,28 @@ std::vector<HostileFile> HostileLevels(void) {
         Loads("denormals", LevelBytes({{TINY, -TINY, 0}, {-0.0f, TINY, -TINY}, {0, 0, 1e-30f}},
                                       {{0, 1}, {1, 2}})),
         Loads("one-point", LevelBytes({{7, 7, 7}, {7, 7, 7}}, {{0, 1}, {1, 0}, {0, 0}})),
+        // The variants of the header: 32-bit indices, the longer headers.
+        Loads("bsp2", Variant(VARIANT_BSP2)),
+        Loads("2psb", Variant(VARIANT_2PSB)),
+        Loads("ibsp", Variant(VARIANT_IBSP)),
+        Loads("vbsp-19", Variant(VARIANT_VBSP, VBSP.versionAt, 19)),
+        Loads("vbsp-21", Variant(VARIANT_VBSP, VBSP.versionAt, 21)),
+        Loads("ident-near-miss", WithField(Triangle(), 0, 0x33505342)),  // "BSP3": a version
+        Loads("bsp2-edges-to-missing-vertices",
+              VariantLevelBytes(VARIANT_BSP2, TRIANGLE, {{0, 1}, {65536, 0}, {2, 0xFFFFFFFFu}, {3, 3}})),
+        Loads("bsp2-records-partial", Variant(VARIANT_BSP2, BSP2.edgeLumpAt + 4, 20)),
+        Fails("ibsp-version-37", Variant(VARIANT_IBSP, IBSP.versionAt, 37), IBSP_37),
+        Fails("vbsp-version-22", Variant(VARIANT_VBSP, VBSP.versionAt, 22), VBSP_22),
+        Fails("vbsp-version-min", Variant(VARIANT_VBSP, VBSP.versionAt, 0x80000000u), VBSP_MINUS),
+        Fails("vbsp-compressed-vertices", Variant(VARIANT_VBSP, VBSP.vertexLumpAt + 12, 0x414D5A4C), COMPRESSED),
+        Fails("vbsp-compressed-edges", Variant(VARIANT_VBSP, VBSP.edgeLumpAt + 12, 1), COMPRESSED),
+        Fails("ibsp-header-cut", Resized(Variant(VARIANT_IBSP), IBSP.headerSize - 1), BAD_HEADER),
+        Fails("vbsp-header-124", Resized(Variant(VARIANT_VBSP), LEVEL_HEADER_SIZE), BAD_HEADER),
+        Fails("vbsp-header-cut", Resized(Variant(VARIANT_VBSP), VBSP.headerSize - 1), BAD_HEADER),
+        Fails("ibsp-vertices-4gib", Variant(VARIANT_IBSP, IBSP.vertexLumpAt + 4, 0xFFFFFFF4u), BAD_VERTICES),
+        Fails("vbsp-vertices-before-file", Variant(VARIANT_VBSP, VBSP.vertexLumpAt, uint32_t(-12)), BAD_VERTICES),
+        Fails("bsp2-edges-one-past", Variant(VARIANT_BSP2, BSP2.edgeLumpAt + 4, 25), BAD_EDGES),
+        Fails("vbsp-edges-far", Variant(VARIANT_VBSP, VBSP.edgeLumpAt, 0x7FFFFFF0u), BAD_EDGES),
     };
     return files;
 }
@@ -276,6 +313,16 @@ std::vector<HostileFile> HostileArchives(void) {
         // table is the archive header itself.
         Loads("level-vertices-behind", OneMapWith(LEVEL_VERTEX_OFFSET_AT, uint32_t(-PAK_HEADER_SIZE))),
         Loads("level-tables-over-directory", TablesOverTheDirectory()),
+        // One map in each variant of the header; the last byte picks the
+        // "IBSP" one, and the fuzzer any other.
+        Loads("variants", Archive({{"maps/bsp.bsp", Triangle()}, {"maps/bsp2.bsp", Variant(VARIANT_BSP2)},
+                                   {"maps/2psb.bsp", Variant(VARIANT_2PSB)}, {"maps/ibsp.bsp", Variant(VARIANT_IBSP)},
+                                   {"maps/vbsp.bsp", Variant(VARIANT_VBSP)}}, 3)),
+        // The directory's 64 bytes follow the cut header: still too few.
+        Fails("level-vbsp-header-cut", Archive(OneMap(Resized(Variant(VARIANT_VBSP), 900)), 0), BAD_HEADER),
+        Fails("level-ibsp-version-37", OneMapWith(IBSP.versionAt, 37, Variant(VARIANT_IBSP)), IBSP_37),
+        Fails("level-vbsp-compressed", OneMapWith(VBSP.edgeLumpAt + 12, 2, Variant(VARIANT_VBSP)), COMPRESSED),
+        Fails("level-bsp2-edges-wrap", OneMapWith(BSP2.edgeLumpAt, 0x7FFFFFF8u, Variant(VARIANT_BSP2)), BAD_EDGES),
     };
     return files;
 }
@@ -288,6 +335,15 @@ std::vector<HostileFile> HostileViewInputs(void) {
         const uint8_t *pe = reinterpret_cast<const uint8_t *>(e.data());
         bytes.insert(bytes.end(), pv, pv + v.size() * sizeof(Vertex));
         bytes.insert(bytes.end(), pe, pe + e.size() * sizeof(Edge));
+        return bytes;
+    };
+    // The same with 32-bit indices: the top bit of byte 0 set.
+    auto wide = [](const std::vector<Vertex> &v, const std::vector<WideEdge> &e) {
+        Bytes bytes(1, uint8_t(0x80 | v.size()));
+        const uint8_t *pv = reinterpret_cast<const uint8_t *>(v.data());
+        const uint8_t *pe = reinterpret_cast<const uint8_t *>(e.data());
+        bytes.insert(bytes.end(), pv, pv + v.size() * sizeof(Vertex));
+        bytes.insert(bytes.end(), pe, pe + e.size() * sizeof(WideEdge));
         return bytes;
     };
     std::vector<Edge> ring = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {0, 2}, {1, 3}};
@@ -304,12 +360,15 @@ std::vector<HostileFile> HostileViewInputs(void) {
         Loads("missing-vertices", input({{0, 0, 0}, {10, 10, 10}}, {{0, 1}, {0, 2}, {65535, 1}, {1, 1}})),
         Loads("no-vertices", input({}, {{0, 0}, {1, 2}})),
         Loads("steep", input({{0, 0, 0}, {1, 1000000, 3}, {-1, -1000000, 2}, {1000000, 1, -3}}, ring)),
+        Loads("wide", wide({{0, 0, 0}, {10, 20, 30}, {-5, 7, 1}},
+                           {{0, 1}, {1, 2}, {2, 0}, {65536, 1}, {1, 0xFFFFFFFFu}, {0x10002, 0}})),
     };
 }
 
 Bytes LevelFromViewInput(const uint8_t *data, size_t size) {
     if (size == 0) return LevelBytes({}, {});
-    size_t wanted = data[0];
+    size_t wanted = data[0] & 0x7F;
+    bool wide = (data[0] & 0x80) != 0;
     size_t available = (size - 1) / sizeof(Vertex);
     size_t vertexCount = wanted < available ? wanted : available;
     std::vector<Vertex> vertices(vertexCount);
@@ -317,6 +376,11 @@ Bytes LevelFromViewInput(const uint8_t *data, size_t size) {
     if (vertexCount) std::memcpy(vertices.data(), p, vertexCount * sizeof(Vertex));
     p += vertexCount * sizeof(Vertex);
     size_t rest = size - 1 - vertexCount * sizeof(Vertex);
+    if (wide) {
+        std::vector<WideEdge> edges(rest / sizeof(WideEdge));
+        if (!edges.empty()) std::memcpy(edges.data(), p, edges.size() * sizeof(WideEdge));
+        return VariantLevelBytes(VARIANT_BSP2, vertices, edges);
+    }
     std::vector<Edge> edges(rest / sizeof(Edge));
     if (!edges.empty()) std::memcpy(edges.data(), p, edges.size() * sizeof(Edge));
     return LevelBytes(vertices, edges);

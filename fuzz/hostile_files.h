@@ -46,10 +46,12 @@ MapChoice MapChoiceFromLastByte(uint8_t last);
 // press OK without a row when the list is shorter).
 void SetMapChoice(Bytes &archive, int row, bool okWithoutRow = false);
 
-// The views fuzzer's input as a level that always loads: byte 0 is the
-// number of vertices wanted (as many as the rest holds, at most 255), then
-// 12 bytes per vertex, then 4 bytes per edge; a trailing partial record is
-// dropped.
+// The views fuzzer's input as a level that always loads: byte 0 holds the
+// number of vertices wanted in its low 7 bits (as many as the rest holds,
+// at most 127) and in its top bit the edge width, then come 12 bytes per
+// vertex, then 4 bytes per edge (two 16-bit indices, the original layout)
+// or, with the top bit set, 8 (two 32-bit indices, the "BSP2" variant); a
+// trailing partial record is dropped.
 Bytes LevelFromViewInput(const uint8_t *data, size_t size);
 
 #endif

@@ -77,7 +77,8 @@ if run 0 maps "$pak"; then
 fi
 
 run 0 info "$bsp" && cp "$work/out" "$work/info_bsp"
-if grep -q '^version 29$' "$work/info_bsp" && grep -Eq '^vertices [1-9][0-9]*$' "$work/info_bsp" &&
+if [ "$(sed -n 1,2p "$work/info_bsp" | tr '\n' ' ')" = "version 29 format bsp " ] &&
+   grep -Eq '^vertices [1-9][0-9]*$' "$work/info_bsp" &&
    grep -Eq '^bounds( -?[0-9.e+-]+){6}$' "$work/info_bsp"; then pass; else fail "info: $(cat "$work/info_bsp")"; fi
 edges=$(awk '$1 == "edges" { print $2 }' "$work/info_bsp")
 
@@ -127,6 +128,34 @@ run 2 geometry "$bsp" --view xy --window 0,0,5 && pass
 
 run 0 render "$bsp" --view 3dx -o "$work/v.svg" && grep -q '<svg' "$work/v.svg" && pass || fail "svg"
 run 0 render "$bsp" --view 3dx -o "$work/v.pdf" && [ "$(head -c 4 "$work/v.pdf")" = "%PDF" ] && pass || fail "pdf"
+
+# ---- The demo level in every variant of the level header --------------------------------
+# Each holds the demo level: the same numbers, the same segments and the same
+# pixels in every view. info prints the format, and as the version the four
+# bytes that stand for it: bytes 0-3, or 4-7 after "IBSP" and "VBSP".
+for view in xy xz yz 3dx 3dy 3dz; do
+    "$cli" geometry "$bsp" --view "$view" >"$work/demo-$view.txt" &&
+    "$cli" render "$bsp" --view "$view" --size 333x517 -o "$work/demo-$view.png" || fail "demo.bsp $view"
+done
+grep -v '^version \|^format ' "$work/info_bsp" >"$work/numbers_bsp"
+for variant in bsp2 2psb ibsp vbsp; do
+    file=$work/variants/demo-$variant.bsp
+    case $variant in ibsp|vbsp) skip=4 ;; *) skip=0 ;; esac
+    version=$(od -An -td4 -j "$skip" -N 4 "$file" | tr -d ' ')
+    run 0 info "$file" &&
+        [ "$(sed -n 1,2p "$work/out" | tr '\n' ' ')" = "version $version format $variant " ] &&
+        grep -v '^version \|^format ' "$work/out" | cmp -s - "$work/numbers_bsp" && pass ||
+        fail "info $variant: $(tr '\n' ' ' <"$work/out")"
+    for view in xy xz yz 3dx 3dy 3dz; do
+        run 0 geometry "$file" --view "$view" && cmp -s "$work/out" "$work/demo-$view.txt" &&
+        run 0 render "$file" --view "$view" --size 333x517 -o "$work/$variant-$view.png" &&
+        cmp -s "$work/$variant-$view.png" "$work/demo-$view.png" && pass ||
+            fail "$variant $view differs from demo.bsp"
+    done
+done
+cp "$work/variants/demo-ibsp.bsp" "$work/ibsp-37.bsp"
+printf '\x25' | dd of="$work/ibsp-37.bsp" bs=1 seek=4 conv=notrunc 2>/dev/null
+run 1 info "$work/ibsp-37.bsp" && expect_stderr "Error: Unsupported BSP format! (IBSP version 37)"
 
 # ---- Pictures are written whole or not at all -----------------------------------------
 run 0 render "$bsp" --view xy --size 64x48 -o "$work/before.png"

@@ -275,6 +275,13 @@ check "the drawing area below the menu bar is white" xs_poll 10 _measured
 
 # ---- A level through "Open .BSP ..." and the file chooser -----------------------------------
 
+# A level with 32-bit edge indices opens the same way and draws exactly
+# what demo.bsp draws.
+variant=$work/variants/demo-bsp2.bsp
+open_file b "$variant"
+check "the title names the variant" title_is "KORVITAN - $variant"
+check "the variant draws demo.bsp's X-Y view" shows "$bsp" --view xy
+
 open_file b "$bsp"
 check "the title names the opened level" title_is "KORVITAN - $bsp"
 check "the X-Y view is drawn first" shows "$bsp" --view xy

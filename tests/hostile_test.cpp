@@ -82,16 +82,17 @@ TEST_F(HostileFiles, EveryViewInputBecomesALevelThatLoadsWhole) {
         ResetRecording();
         Bytes level = LevelFromViewInput(f.bytes.data(), f.bytes.size());
         ASSERT_EQ(Load(LEVEL, level), 1);
-        EXPECT_EQ(MapData.vertexCount, f.bytes[0]);
+        EXPECT_EQ(MapData.vertexCount, f.bytes[0] & 0x7F);
+        EXPECT_EQ(MapData.edgeIndexSize, f.bytes[0] & 0x80 ? 4 : 2);
         EXPECT_EQ(recording.bytesAllocated, level.size() - LEVEL_HEADER_SIZE)
             << "a level laid out by the writer allocates its tables and nothing more";
     }
 }
 
 TEST_F(HostileFiles, ViewInputsShorterThanTheirCountKeepWhatIsThere) {
-    // 200 vertices asked for, 2 and a half given, then nothing for edges.
+    // 100 vertices asked for, 2 and a half given, then nothing for edges.
     Bytes input(1 + 30, 0);
-    input[0] = 200;
+    input[0] = 100;
     Bytes level = LevelFromViewInput(input.data(), input.size());
     ASSERT_EQ(Load(LEVEL, level), 1);
     EXPECT_EQ(MapData.vertexCount, 2);
@@ -125,19 +126,29 @@ private:
                                    28,          64,         100,         123,         124,
                                    size - 1,    size,       size + 1,    size - 124,  0u - 1,
                                    0u - 12,     0u - 124,   0x7FFFFFFFu, 0x80000000u, 0x7FFFFFF0u,
-                                   0xFFFFFFF0u, 0xFFFFFFFCu, uint32_t(random())};
+                                   0xFFFFFFF0u, 0xFFFFFFFCu, uint32_t(random()),
+                                   // the identifying bytes and versions of the variants
+                                   0x32505342u, 0x42535032u, 0x50534249u, 0x50534256u,
+                                   38,          19,         21,          160,         1036};
         return values[random() % (sizeof values / sizeof values[0])];
     }
 
     std::mt19937 random;
 };
 
-// The header fields of a level at base: version and the two table lumps.
+// The header fields of a level at base, in every variant of the header:
+// identifying bytes, version, the two table lumps and their codes.
 void AddLevelFields(std::vector<size_t> &fields, size_t base) {
-    for (size_t at : {size_t(LEVEL_VERSION_OFFSET), size_t(LEVEL_VERTEX_OFFSET_AT),
-                      size_t(LEVEL_VERTEX_LENGTH_AT), size_t(LEVEL_EDGE_OFFSET_AT),
-                      size_t(LEVEL_EDGE_LENGTH_AT)})
-        fields.push_back(base + at);
+    for (const LevelVariantLayout &layout : LEVEL_VARIANTS) {
+        for (size_t at : {size_t(0), size_t(layout.versionAt), size_t(layout.vertexLumpAt),
+                          size_t(layout.vertexLumpAt + 4), size_t(layout.edgeLumpAt),
+                          size_t(layout.edgeLumpAt + 4)})
+            fields.push_back(base + at);
+        if (layout.lumpSize == 16) {
+            fields.push_back(base + layout.vertexLumpAt + 12);
+            fields.push_back(base + layout.edgeLumpAt + 12);
+        }
+    }
 }
 
 // An archive's header fields, each directory entry's position and the

@@ -47,7 +47,7 @@ failed=0
 pass() { passed=$((passed + 1)); }
 fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
 
-for f in "$exe" "$cli" "$windres" "$demo/demo.bsp" "$demo/demo.pak"; do
+for f in "$exe" "$cli" "$windres" "$demo/demo.bsp" "$demo/demo.pak" "$demo/variants/demo-vbsp.bsp"; do
     [ -e "$f" ] || { echo "FAIL: missing $f"; exit 1; }
 done
 
@@ -161,9 +161,11 @@ files=$work/files/
 while [ $((2 + ${#files} + 1 + 8)) -lt 259 ]; do files+=x; done
 mkdir -p "$files"
 cp "$demo/demo.bsp" "$demo/demo.pak" "$files/"
+cp "$demo/variants/demo-vbsp.bsp" "$files/vbsp.bsp"  # a name no longer than demo.bsp
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 bsp_win=$(winpath "$files/demo.bsp")
 pak_win=$(winpath "$files/demo.pak")
+vbsp_win=$(winpath "$files/vbsp.bsp")
 
 # ---- Helpers ---------------------------------------------------------------------
 
@@ -333,6 +335,13 @@ if xs_poll 20 _resized; then
     check_client "resized-3dx" "$files/demo.bsp" --bsp --view 3dx
 else
     fail "the window did not take the size 700x520 (it is ${win_w}x$win_h)"
+fi
+
+# ---- The demo level in the 1036-byte header variant, through File > Open .BSP ... ------
+# It draws exactly what demo.bsp draws.
+if open_file b "$vbsp_win"; then
+    if wait_title "$win" "KORVITAN - $vbsp_win" 20; then pass; else fail "title '$title' after opening the variant"; fi
+    check_client "vbsp-3dx" "$files/demo.bsp" --bsp --view 3dx
 fi
 
 # ---- About box -----------------------------------------------------------------------------

@@ -22,23 +22,79 @@ static void Append(Bytes &bytes, const void *data, size_t n) {
     bytes.insert(bytes.end(), p, p + n);
 }
 
+// The positions below are those of the formats' byte layouts; the reader
+// finds them through its own structs (map/records.h), so the two check
+// each other.
+const LevelVariantLayout LEVEL_VARIANTS[LEVEL_VARIANT_COUNT] = {
+    {VARIANT_BSP, "bsp", nullptr, 124, 0, 29, 4, 8, 15, 4 + 8 * 3, 4 + 8 * 12, 4},
+    {VARIANT_BSP2, "bsp2", "BSP2", 124, 0, 0, 4, 8, 15, 4 + 8 * 3, 4 + 8 * 12, 8},
+    {VARIANT_2PSB, "2psb", "2PSB", 124, 0, 0, 4, 8, 15, 4 + 8 * 3, 4 + 8 * 12, 8},
+    {VARIANT_IBSP, "ibsp", "IBSP", 160, 4, 38, 8, 8, 19, 8 + 8 * 2, 8 + 8 * 11, 4},
+    {VARIANT_VBSP, "vbsp", "VBSP", 1036, 4, 20, 8, 16, 64, 8 + 16 * 3, 8 + 16 * 12, 4},
+};
+
+std::vector<WideEdge> WidenEdges(const std::vector<Edge> &edges) {
+    std::vector<WideEdge> wide;
+    wide.reserve(edges.size());
+    for (const Edge &e : edges) wide.push_back(WideEdge{e.first, e.second});
+    return wide;
+}
+
+// Every lump's entry filled with junk: offsets far outside the file,
+// lengths near 4 GiB, and in the wide-lump header a lump version and a code
+// that are not zero.
+static void PutJunkLumps(Bytes &bytes, const LevelVariantLayout &layout) {
+    for (uint32_t lump = 0; lump < layout.lumpCount; lump++) {
+        size_t at = layout.lumpsAt + layout.lumpSize * lump;
+        PutI32(bytes, at, -0x41414141 + int32_t(lump));
+        PutU32(bytes, at + 4, 0xFFFFFFF0u - lump);
+        if (layout.lumpSize == 16) {
+            PutU32(bytes, at + 8, 0x5A5A0000u + lump);
+            PutU32(bytes, at + 12, 0x4A4B4C4Du);
+        }
+    }
+}
+
+// The lump entry at `at` names `length` bytes at `offset`; its code (in the
+// wide-lump header) says it is stored as it is.
+static void PutLump(Bytes &bytes, const LevelVariantLayout &layout, size_t at, uint32_t offset,
+                    uint32_t length) {
+    PutU32(bytes, at, offset);
+    PutU32(bytes, at + 4, length);
+    if (layout.lumpSize == 16) PutU32(bytes, at + 12, 0);
+}
+
+Bytes VariantLevelBytes(LevelVariant variant, const std::vector<Vertex> &vertices,
+                        const std::vector<WideEdge> &edges) {
+    const LevelVariantLayout &layout = LEVEL_VARIANTS[variant];
+    Bytes table;  // the edge records in the variant's width
+    for (const WideEdge &e : edges) {
+        if (layout.edgeSize == 8) {
+            Append(table, &e, sizeof e);
+            continue;
+        }
+        if (e.first > 0xFFFF || e.second > 0xFFFF) return Bytes();
+        Edge narrow = {uint16_t(e.first), uint16_t(e.second)};
+        Append(table, &narrow, sizeof narrow);
+    }
+    Bytes bytes(layout.headerSize, 0);
+    PutJunkLumps(bytes, layout);
+    if (layout.ident) std::memcpy(bytes.data(), layout.ident, 4);
+    if (layout.version) PutI32(bytes, layout.versionAt, layout.version);
+    if (layout.lumpSize == 16)  // the map revision, after the lumps
+        PutI32(bytes, layout.lumpsAt + layout.lumpSize * layout.lumpCount, 4242);
+    uint32_t vertexLength = uint32_t(vertices.size() * sizeof(Vertex));
+    PutLump(bytes, layout, layout.vertexLumpAt, layout.headerSize, vertexLength);
+    PutLump(bytes, layout, layout.edgeLumpAt, layout.headerSize + vertexLength, uint32_t(table.size()));
+    Append(bytes, vertices.data(), vertexLength);
+    Append(bytes, table.data(), table.size());
+    return bytes;
+}
+
 Bytes LevelBytes(const std::vector<Vertex> &vertices, const std::vector<Edge> &edges,
                  int32_t version) {
-    Bytes bytes(LEVEL_HEADER_SIZE, 0);
+    Bytes bytes = VariantLevelBytes(VARIANT_BSP, vertices, WidenEdges(edges));
     PutI32(bytes, LEVEL_VERSION_OFFSET, version);
-    // Junk in the lumps nobody reads: offsets far outside the file.
-    for (int lump = 0; lump < BSP_LUMP_COUNT; lump++) {
-        PutI32(bytes, 4 + 8 * lump, -0x41414141 + lump);
-        PutU32(bytes, 8 + 8 * lump, 0xFFFFFFF0u - lump);
-    }
-    uint32_t vertexLength = uint32_t(vertices.size() * sizeof(Vertex));
-    uint32_t edgeLength = uint32_t(edges.size() * sizeof(Edge));
-    PutI32(bytes, LEVEL_VERTEX_OFFSET_AT, LEVEL_HEADER_SIZE);
-    PutU32(bytes, LEVEL_VERTEX_LENGTH_AT, vertexLength);
-    PutI32(bytes, LEVEL_EDGE_OFFSET_AT, int32_t(LEVEL_HEADER_SIZE + vertexLength));
-    PutU32(bytes, LEVEL_EDGE_LENGTH_AT, edgeLength);
-    Append(bytes, vertices.data(), vertexLength);
-    Append(bytes, edges.data(), edgeLength);
     return bytes;
 }
 

@@ -4,11 +4,14 @@
 // The writer lays files out plainly so that tests can patch any field
 // afterwards with PutI32/PutU32 at a known offset:
 //
-//   level:   [124-byte header][vertex table][edge table]
+//   level:   [header][vertex table][edge table]
 //   archive: [12-byte header][entry data, in order][directory]
 //
-// Lumps other than the vertex and edge tables get recognisable junk values,
-// so a reader that looked at them would go wrong visibly.
+// A level's header is the original 124-byte one or one of its variants
+// (LEVEL_VARIANTS). Lumps other than the vertex and edge tables get
+// recognisable junk values, and so do the fields of the used lumps that the
+// reader must not look at, so a reader that looked at them would go wrong
+// visibly.
 #ifndef KORVITAN_LEVEL_WRITER_H
 #define KORVITAN_LEVEL_WRITER_H
 
@@ -32,9 +35,36 @@ enum {
     PAK_DIR_LENGTH_AT = 8,
 };
 
-// A whole level: header, then vertices, then edges.
+// A whole level in the original layout: header, then vertices, then edges.
 Bytes LevelBytes(const std::vector<Vertex> &vertices, const std::vector<Edge> &edges,
                  int32_t version = 29);
+
+// The layouts a level can be written in, in the order of LEVEL_VARIANTS.
+enum LevelVariant { VARIANT_BSP, VARIANT_BSP2, VARIANT_2PSB, VARIANT_IBSP, VARIANT_VBSP };
+enum { LEVEL_VARIANT_COUNT = 5 };
+
+// Where a variant keeps what the reader reads; every position is a byte of
+// the level header. A lump entry starts with its offset, then its length;
+// in the wide-lump header ("VBSP") a lump version and a 4-byte code follow.
+struct LevelVariantLayout {
+    LevelVariant variant;
+    const char *name;       // as korvitan-cli's info prints the format
+    const char *ident;      // the first four bytes, or null: the version is there
+    uint32_t headerSize;
+    uint32_t versionAt;     // the version that info prints (bytes 0-3 without ident)
+    int32_t version;        // the version the writer puts there
+    uint32_t lumpsAt, lumpSize, lumpCount;
+    uint32_t vertexLumpAt;  // the vertex lump's entry
+    uint32_t edgeLumpAt;    // the edge lump's entry
+    uint32_t edgeSize;      // bytes per edge: 4 (16-bit indices) or 8 (32-bit)
+};
+extern const LevelVariantLayout LEVEL_VARIANTS[LEVEL_VARIANT_COUNT];
+
+// A whole level in the given variant: header, vertices, edges in the
+// variant's record width. Empty when an index does not fit that width.
+Bytes VariantLevelBytes(LevelVariant variant, const std::vector<Vertex> &vertices,
+                        const std::vector<WideEdge> &edges);
+std::vector<WideEdge> WidenEdges(const std::vector<Edge> &edges);
 
 struct ArchiveEntry {
     std::string name;  // up to 56 bytes; exactly 56 leaves no terminator

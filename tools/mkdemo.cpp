@@ -4,8 +4,11 @@
 //
 // Writes OUTDIR/demo.bsp, a single level, and OUTDIR/demo.pak, an archive with
 // three different levels under maps/ and two other entries placed between
-// them, so that picking the levels out of the directory is exercised. Prints
-// nothing on success; the bytes are the same on every run.
+// them, so that picking the levels out of the directory is exercised; and
+// the demo level once more in each variant of the level header, as
+// OUTDIR/variants/demo-bsp2.bsp, demo-2psb.bsp, demo-ibsp.bsp and
+// demo-vbsp.bsp, which draw exactly like demo.bsp. Prints nothing on
+// success; the bytes are the same on every run.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -43,6 +46,23 @@ static int Write(const std::filesystem::path &path, const Bytes &bytes) {
     return 0;
 }
 
+// The level in every variant but the original layout, as DIR/demo-NAME.bsp.
+static int WriteVariants(const std::filesystem::path &dir, const Wireframe &w) {
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    if (error) {
+        std::fprintf(stderr, "mkdemo: cannot create %s: %s\n", dir.string().c_str(),
+                     error.message().c_str());
+        return 0;
+    }
+    for (const LevelVariantLayout &layout : LEVEL_VARIANTS) {
+        if (layout.variant == VARIANT_BSP) continue;
+        Bytes bytes = VariantLevelBytes(layout.variant, w.vertices, WidenEdges(w.edges));
+        if (!Write(dir / (std::string("demo-") + layout.name + ".bsp"), bytes)) return 0;
+    }
+    return 1;
+}
+
 int main(int argc, char **argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: mkdemo OUTDIR\n");
@@ -73,5 +93,5 @@ int main(int argc, char **argv) {
         {"maps/halls.bsp", halls},
     });
     if (!Write(dir / "demo.bsp", demo) || !Write(dir / "demo.pak", archive)) return 1;
-    return 0;
+    return WriteVariants(dir / "variants", DemoLevel()) ? 0 : 1;
 }

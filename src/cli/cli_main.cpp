@@ -211,8 +211,8 @@ static int CommandMaps(const CliArgs *args) {
 
 static int CommandInfo(void) {
     const MapBoundsRecord &b = MapBounds;
-    std::printf("version %d\nvertices %d\nedges %d\n", int(LastLevelVersion()),
-                int(MapData.vertexCount), int(MapData.edgeCount));
+    std::printf("version %d\nformat %s\nvertices %d\nedges %d\n", int(LastLevelVersion()),
+                LastLevelFormat(), int(MapData.vertexCount), int(MapData.edgeCount));
     std::printf("bounds %.9g %.9g %.9g %.9g %.9g %.9g\n", double(b.minX), double(b.maxX),
                 double(b.minY), double(b.maxY), double(b.minZ), double(b.maxZ));
     return std::fflush(stdout) == 0 ? 0 : 1;

@@ -1,23 +1,66 @@
 // level_reader.cpp - reads one level of a level file into the model.
 //
-// Of a level only the header, the vertex table (lump 3) and the edge table
-// (lump 12) are read, each with one read into one heap block, records used
-// in place. Nothing in the file is trusted: before a table is allocated the
-// reader checks that it lies inside the file, so a tiny hostile file can
-// never make it allocate more than the file holds, and a read that delivers
-// fewer bytes than asked stops the load.
+// Of a level only the header, the vertex table and the edge table are read,
+// each with one read into one heap block, records used in place. Nothing in
+// the file is trusted: before a table is allocated the reader checks that it
+// lies inside the file, so a tiny hostile file can never make it allocate
+// more than the file holds, and a read that delivers fewer bytes than asked
+// stops the load.
+//
+// The header comes in several layouts, told apart by the level's first four
+// bytes (see records.h): the original one, whose first four bytes are its
+// version; the same header beginning "BSP2" or "2PSB", whose edges hold
+// 32-bit indices; and the longer headers beginning "IBSP" and "VBSP", whose
+// version follows those bytes. All of them hold the same two tables, so one
+// model and one drawing serve them all.
 #include "map/level_reader.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "map/load_report.h"
 #include "map/model.h"
 #include "platform/platform.h"
 
-static BspHdr levelHeader;  // overwritten by every load
-static char titleBuffer[sizeof "KORVITAN - " + FILE_NAME_SIZE];
+enum LevelFormat { FORMAT_BSP, FORMAT_BSP2, FORMAT_2PSB, FORMAT_IBSP, FORMAT_VBSP };
 
-int32_t LastLevelVersion(void) { return levelHeader.version; }
+static const char *const FORMAT_NAMES[] = {"bsp", "bsp2", "2psb", "ibsp", "vbsp"};
+
+// The last level header read, overwritten by every load: as many bytes as
+// its layout has, the rest left from earlier loads.
+static union {
+    char ident[4];
+    BspHdr bsp;
+    IbspHdr ibsp;
+    VbspHdr vbsp;
+    unsigned char bytes[sizeof(VbspHdr)];
+} levelHeader;
+static LevelFormat levelFormat = FORMAT_BSP;
+static char titleBuffer[sizeof "KORVITAN - " + FILE_NAME_SIZE];
+static char refusalText[64];
+
+// The layout a header that begins with these four bytes has.
+static LevelFormat FormatOf(const char ident[4]) {
+    if (std::memcmp(ident, "BSP2", 4) == 0) return FORMAT_BSP2;
+    if (std::memcmp(ident, "2PSB", 4) == 0) return FORMAT_2PSB;
+    if (std::memcmp(ident, "IBSP", 4) == 0) return FORMAT_IBSP;
+    if (std::memcmp(ident, "VBSP", 4) == 0) return FORMAT_VBSP;
+    return FORMAT_BSP;
+}
+
+static uint32_t HeaderSizeOf(LevelFormat format) {
+    if (format == FORMAT_IBSP) return sizeof(IbspHdr);
+    if (format == FORMAT_VBSP) return sizeof(VbspHdr);
+    return sizeof(BspHdr);
+}
+
+int32_t LastLevelVersion(void) {
+    if (levelFormat == FORMAT_IBSP) return levelHeader.ibsp.version;
+    if (levelFormat == FORMAT_VBSP) return levelHeader.vbsp.version;
+    return levelHeader.bsp.version;  // the identifying bytes of BSP2 and 2PSB
+}
+
+const char *LastLevelFormat(void) { return FORMAT_NAMES[levelFormat]; }
 
 void SetLevelTitle(PlatWindow *window, const char *displayName) {
     std::snprintf(titleBuffer, sizeof titleBuffer, "KORVITAN - %s", displayName);
@@ -64,14 +107,72 @@ static int FillTable(PlatWindow *window, int32_t base, const BspLump &lump, void
     return 0;
 }
 
+// Reads the level header at base: the 124 bytes every layout's header
+// begins with, then the rest of a longer header once its first bytes have
+// said which layout it is. Returns 0 when the file does not hold it all.
+static int ReadLevelHeader(int32_t base) {
+    const uint32_t common = sizeof(BspHdr);
+    if (!RegionInsideFile(base, common) || !ReadRegion(base, &levelHeader, common)) return 0;
+    levelFormat = FormatOf(levelHeader.ident);
+    uint32_t size = HeaderSizeOf(levelFormat);
+    if (size == common) return 1;
+    // The file stands right after the part already read.
+    return RegionInsideFile(base, size) &&
+           PlatReadFile(MapData.file, levelHeader.bytes + common, size - common) == size - common;
+}
+
+// The message that refuses the header just read, or null when the reader
+// can draw its level: a version it does not know, or tables it would have
+// to decompress.
+static const char *HeaderRefusal(void) {
+    if (levelFormat == FORMAT_IBSP && levelHeader.ibsp.version != IBSP_VERSION) {
+        std::snprintf(refusalText, sizeof refusalText, "Unsupported BSP format! (IBSP version %d)",
+                      int(levelHeader.ibsp.version));
+        return refusalText;
+    }
+    if (levelFormat == FORMAT_VBSP) {
+        const VbspHdr &h = levelHeader.vbsp;
+        if (h.version < VBSP_MIN_VERSION || h.version > VBSP_MAX_VERSION) {
+            std::snprintf(refusalText, sizeof refusalText,
+                          "Unsupported BSP format! (VBSP version %d)", int(h.version));
+            return refusalText;
+        }
+        static const char NO_CODE[4] = {0, 0, 0, 0};
+        if (std::memcmp(h.lumps[VBSP_LUMP_VERTICES].code, NO_CODE, 4) != 0 ||
+            std::memcmp(h.lumps[VBSP_LUMP_EDGES].code, NO_CODE, 4) != 0)
+            return "Unsupported BSP format! (compressed lump)";
+    }
+    if (levelFormat == FORMAT_BSP && levelHeader.bsp.version < BSP_MIN_VERSION)
+        return "Invalid BSP version! (should be >=0x1C )";
+    return nullptr;
+}
+
+// Where the two tables of the header just read lie.
+static void TableLumps(BspLump *vertices, BspLump *edges) {
+    if (levelFormat == FORMAT_IBSP) {
+        *vertices = levelHeader.ibsp.lumps[IBSP_LUMP_VERTICES];
+        *edges = levelHeader.ibsp.lumps[IBSP_LUMP_EDGES];
+    } else if (levelFormat == FORMAT_VBSP) {
+        const VbspLump &v = levelHeader.vbsp.lumps[VBSP_LUMP_VERTICES];
+        const VbspLump &e = levelHeader.vbsp.lumps[VBSP_LUMP_EDGES];
+        *vertices = BspLump{v.offset, v.length};
+        *edges = BspLump{e.offset, e.length};
+    } else {
+        *vertices = levelHeader.bsp.lumps[BSP_LUMP_VERTICES];
+        *edges = levelHeader.bsp.lumps[BSP_LUMP_EDGES];
+    }
+}
+
 int32_t ReadLevelAt(PlatWindow *window, int32_t base, const char *displayName) {
-    if (!RegionInsideFile(base, sizeof levelHeader) ||
-        !ReadRegion(base, &levelHeader, sizeof levelHeader)) {
+    if (!ReadLevelHeader(base)) {
         ReleaseThenReport(window, "Error Reading BspHdr");
         return 0;
     }
-    if (levelHeader.version < BSP_MIN_VERSION) {
-        ReportLoadFailure(window, "Invalid BSP version! (should be >=0x1C )", "Error");
+    // A header refused for what it says ends the load before anything is
+    // allocated; the title still names what was opened, and the repaint
+    // shows that nothing is drawn.
+    if (const char *refusal = HeaderRefusal()) {
+        ReportLoadFailure(window, refusal, "Error");
         CloseMapFile();
         SetLevelTitle(window, displayName);
         PlatInvalidate(window);
@@ -79,8 +180,9 @@ int32_t ReadLevelAt(PlatWindow *window, int32_t base, const char *displayName) {
     }
     SetLevelTitle(window, displayName);
 
-    const BspLump &vertexLump = levelHeader.lumps[BSP_LUMP_VERTICES];
-    const BspLump &edgeLump = levelHeader.lumps[BSP_LUMP_EDGES];
+    BspLump vertexLump, edgeLump;
+    TableLumps(&vertexLump, &edgeLump);
+    int wide = levelFormat == FORMAT_BSP2 || levelFormat == FORMAT_2PSB;
 
     MapData.vertexCount = int32_t(vertexLump.length / sizeof(Vertex));
     MapData.vertices = static_cast<Vertex *>(AllocateTable(
@@ -92,10 +194,11 @@ int32_t ReadLevelAt(PlatWindow *window, int32_t base, const char *displayName) {
     // No message loop runs between setting the count and the read, and a
     // failed read releases the model before its message is shown, so a
     // paint never sees a half-read table.
+    MapData.edgeIndexSize = wide ? 4 : 2;
     MapData.edges = static_cast<Edge *>(AllocateTable(
         window, base, edgeLump, "Error Reading Edges", "Can't allocate memory for Edges."));
     if (!MapData.edges) return 0;
-    MapData.edgeCount = int32_t(edgeLump.length >> EDGE_SIZE_SHIFT);
+    MapData.edgeCount = int32_t(edgeLump.length >> (wide ? WIDE_EDGE_SIZE_SHIFT : EDGE_SIZE_SHIFT));
     if (!FillTable(window, base, edgeLump, MapData.edges, "Error Reading Edges")) return 0;
 
     PlatInvalidate(window);

@@ -14,7 +14,8 @@ struct PlatFile;
 
 // The loaded level. The tables are heap blocks of exactly the lengths the
 // level header gives; the counts are those lengths divided by the record
-// size, remainder dropped.
+// size, remainder dropped. The edge table holds its records as the file
+// does, with 16-bit or 32-bit indices (edgeIndexSize); one block either way.
 struct MapModel {
     PlatFile *file;        // open only while a load runs
     DirEntry *dirList;     // directory of the last archive opened, or null
@@ -22,8 +23,12 @@ struct MapModel {
     int32_t selectedIndex;  // entry of dirList being shown
     Vertex *vertices;
     int32_t vertexCount;
-    Edge *edges;
+    union {
+        Edge *edges;          // when edgeIndexSize is 2
+        WideEdge *wideEdges;  // when edgeIndexSize is 4
+    };
     int32_t edgeCount;
+    int32_t edgeIndexSize;  // 2 or 4 bytes; set by the reader before edgeCount
 };
 
 // Per-axis minimum and maximum of the vertices; all 0.0 at start.
@@ -61,6 +66,12 @@ void CloseMapFile(void);
 // bits. The views read edges only through this, so the edge table's record
 // layout is the model's own business.
 inline void EdgeEnds(int32_t i, uint32_t *first, uint32_t *second) {
+    if (MapData.edgeIndexSize == 4) {
+        const WideEdge &edge = MapData.wideEdges[i];
+        *first = edge.first;
+        *second = edge.second;
+        return;
+    }
     const Edge &edge = MapData.edges[i];
     *first = edge.first;
     *second = edge.second;

@@ -8,6 +8,7 @@
 #define KORVITAN_MAP_RECORDS_H
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 
 static_assert(std::endian::native == std::endian::little,
@@ -26,6 +27,12 @@ struct Edge {
     uint16_t second;
 };
 
+// An edge of the variants with 32-bit indices: two unsigned 32-bit indices.
+struct WideEdge {
+    uint32_t first;
+    uint32_t second;
+};
+
 // One entry of the level header's lump directory.
 struct BspLump {
     int32_t offset;   // from the start of the level
@@ -39,10 +46,54 @@ enum {
     BSP_MIN_VERSION = 28,  // 0x1C
 };
 
-// The 124-byte level header.
+// The 124-byte level header. The variants with 32-bit edge indices have the
+// same header with four identifying bytes, "BSP2" or "2PSB", in place of
+// the version.
 struct BspHdr {
     int32_t version;
     BspLump lumps[BSP_LUMP_COUNT];
+};
+
+// The 160-byte header that starts with "IBSP": the identifying bytes, a
+// version (38 is the one read) and 19 lumps; vertices are lump 2, edges
+// (16-bit indices) lump 11.
+enum {
+    IBSP_LUMP_COUNT = 19,
+    IBSP_LUMP_VERTICES = 2,
+    IBSP_LUMP_EDGES = 11,
+    IBSP_VERSION = 38,
+};
+
+struct IbspHdr {
+    char ident[4];
+    int32_t version;
+    BspLump lumps[IBSP_LUMP_COUNT];
+};
+
+// The 1036-byte header that starts with "VBSP": the identifying bytes, a
+// version (19, 20 and 21 are read), 64 lumps of 16 bytes and the map's
+// revision; vertices are lump 3, edges (16-bit indices) lump 12. A lump
+// whose code is not zero is stored compressed.
+enum {
+    VBSP_LUMP_COUNT = 64,
+    VBSP_LUMP_VERTICES = 3,
+    VBSP_LUMP_EDGES = 12,
+    VBSP_MIN_VERSION = 19,
+    VBSP_MAX_VERSION = 21,
+};
+
+struct VbspLump {
+    int32_t offset;   // from the start of the level
+    uint32_t length;  // in bytes
+    int32_t version;  // of the lump's contents; not used
+    char code[4];     // all zero unless the lump is compressed
+};
+
+struct VbspHdr {
+    char ident[4];
+    int32_t version;
+    VbspLump lumps[VBSP_LUMP_COUNT];
+    int32_t mapRevision;  // not used
 };
 
 // The 12-byte archive header.
@@ -66,14 +117,19 @@ struct DirEntry {
 // the record size with the remainder dropped.
 enum {
     EDGE_SIZE_SHIFT = 2,
+    WIDE_EDGE_SIZE_SHIFT = 3,
     DIR_ENTRY_SIZE_SHIFT = 6,
 };
 
 static_assert(sizeof(Vertex) == 12);
 static_assert(sizeof(Edge) == 1u << EDGE_SIZE_SHIFT);
+static_assert(sizeof(WideEdge) == 1u << WIDE_EDGE_SIZE_SHIFT);
 static_assert(sizeof(DirEntry) == 1u << DIR_ENTRY_SIZE_SHIFT);
 static_assert(sizeof(BspLump) == 8);
 static_assert(sizeof(BspHdr) == 124);
+static_assert(sizeof(IbspHdr) == 160 && offsetof(IbspHdr, lumps) == 8);
+static_assert(sizeof(VbspLump) == 16);
+static_assert(sizeof(VbspHdr) == 1036 && offsetof(VbspHdr, lumps) == 8);
 static_assert(sizeof(PakHdr) == 12);
 static_assert(sizeof(DirEntry) == 64);
 

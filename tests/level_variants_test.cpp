@@ -1,0 +1,222 @@
+// The variants of the level header: each draws exactly what the same level
+// draws in the original layout, alone and inside an archive; 32-bit indices
+// reach past 65,535; a header the reader cannot draw is refused like a
+// version too old, and one that the file does not hold like a short read.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "map/archive_reader.h"
+#include "map/level_reader.h"
+#include "map/load_report.h"
+#include "map/model.h"
+#include "res/resource.h"
+#include "tools/demo_levels.h"
+#include "tools/level_writer.h"
+#include "support/recording_backend.h"
+#include "support/temp_files.h"
+#include "view/views.h"
+
+namespace {
+
+const LevelVariant NEW_VARIANTS[] = {VARIANT_BSP2, VARIANT_2PSB, VARIANT_IBSP, VARIANT_VBSP};
+const char ENTRY[] = "maps/variant.bsp";
+
+class LevelVariants : public ::testing::Test {
+protected:
+    void SetUp() override { ResetRecording(); }
+    void TearDown() override { FreeMapData(); }
+
+    // Loads the level from a file of its own, or from an archive whose
+    // directory comes first and the level last, so that the level ends
+    // where the file ends.
+    int32_t Load(const Bytes &level, bool inArchive) {
+        if (!inArchive) {
+            path = WriteTempFile("variant.bsp", level);
+            ChooseFile(path);
+            return LoadBspFile(RecordingWindow());
+        }
+        Bytes archive = ArchiveBytes({{ENTRY, {}}});
+        PutI32(archive, size_t(GetI32(archive, PAK_DIR_OFFSET_AT)) + DIR_NAME_SIZE, int32_t(archive.size()));
+        archive.insert(archive.end(), level.begin(), level.end());
+        path = WriteTempFile("variant.pak", archive);
+        ChooseFile(path);
+        recording.chooseName = ENTRY;
+        return LoadPakFile(RecordingWindow());
+    }
+
+    std::string Title(bool inArchive) { return "KORVITAN - " + (inArchive ? std::string(ENTRY) : path); }
+
+    // Every drawing call of the six views, one line each.
+    std::string Drawing() {
+        std::string text;
+        for (int view = IDM_VIEW_XY; view <= IDM_VIEW_3DZ; view++) {
+            recording.calls.clear();
+            DrawView(RecordingWindow(), RecordingDC(), view);
+            for (const RecordedCall &c : recording.calls)
+                text += c.op + " " + std::to_string(c.a) + " " + std::to_string(c.b) + "\n";
+        }
+        return text;
+    }
+
+    // The one message of a failed load: its text, its caption "Error",
+    // whether the model still held the file, and the result left behind.
+    void ExpectOneError(const std::string &text, bool releasedFirst) {
+        ASSERT_EQ(recording.messages.size(), 1u);
+        EXPECT_EQ(recording.messages[0].text, text);
+        EXPECT_EQ(recording.messages[0].caption, "Error");
+        EXPECT_EQ(recording.messages[0].fileOpen, !releasedFirst);
+        EXPECT_EQ(LastLoadResult().status, LOAD_FAILED);
+        EXPECT_EQ(LastLoadResult().text, text);
+    }
+
+    void ExpectNoLevel() {
+        EXPECT_EQ(MapData.file, nullptr);
+        EXPECT_EQ(MapData.vertices, nullptr);
+        EXPECT_EQ(MapData.edges, nullptr);
+        EXPECT_EQ(MapData.vertexCount, 0);
+        EXPECT_EQ(MapData.edgeCount, 0);
+    }
+
+    std::string path;
+};
+
+TEST_F(LevelVariants, EachDrawsTheDemoLevelExactlyLikeTheOriginalLayout) {
+    Wireframe demo = DemoLevel();
+    ASSERT_EQ(Load(LevelBytes(demo.vertices, demo.edges), false), 1);
+    const std::string original = Drawing();
+    ASSERT_GT(original.size(), 6 * 2 * demo.edges.size() * 8);
+    for (LevelVariant variant : NEW_VARIANTS) {
+        const LevelVariantLayout &layout = LEVEL_VARIANTS[variant];
+        Bytes level = VariantLevelBytes(variant, demo.vertices, WidenEdges(demo.edges));
+        for (bool inArchive : {false, true}) {
+            SCOPED_TRACE(std::string(layout.name) + (inArchive ? " in an archive" : ""));
+            ResetRecording();
+            ASSERT_EQ(Load(level, inArchive), 1);
+            EXPECT_TRUE(recording.messages.empty());
+            EXPECT_EQ(recording.titles.back(), Title(inArchive));
+            EXPECT_STREQ(LastLevelFormat(), layout.name);
+            EXPECT_EQ(LastLevelVersion(), GetI32(level, layout.versionAt));
+            // The tables are the file's records in place, however wide.
+            uint64_t directory = inArchive ? sizeof(DirEntry) : 0;
+            EXPECT_EQ(recording.bytesAllocated, directory + level.size() - layout.headerSize);
+            EXPECT_EQ(Drawing(), original);
+        }
+    }
+}
+
+// 70,000 vertices, all at the origin but four corners at indices past
+// 65,535: the same drawing as a level of the corners and the origin.
+TEST_F(LevelVariants, ThirtyTwoBitIndicesDrawEdgesPast65535) {
+    const Vertex corners[] = {{-100, -50, 0}, {300, 40, 80}, {20, 200, -30}, {0, 0, 120}};
+    const uint32_t at[] = {65536, 65537, 69999, 66000};
+    std::vector<Vertex> many(70000, Vertex{0, 0, 0});
+    for (int k = 0; k < 4; k++) many[at[k]] = corners[k];
+    // The last two edges name vertices that do not exist and are skipped.
+    std::vector<WideEdge> wide = {{at[0], at[1]}, {at[1], at[2]}, {at[2], at[3]},
+                                  {at[3], at[0]}, {0, at[2]},     {70000, 1},
+                                  {1, 0xFFFFFFFFu}};
+    std::vector<Vertex> few = {{0, 0, 0}, corners[0], corners[1], corners[2], corners[3]};
+    std::vector<Edge> narrow = {{1, 2}, {2, 3}, {3, 4}, {4, 1}, {0, 3}, {5, 1}, {1, 65535}};
+    ASSERT_EQ(Load(LevelBytes(few, narrow), false), 1);
+    const std::string expected = Drawing();
+
+    for (LevelVariant variant : {VARIANT_BSP2, VARIANT_2PSB}) {
+        SCOPED_TRACE(LEVEL_VARIANTS[variant].name);
+        ResetRecording();
+        // Four bytes after the last edge belong to no record.
+        Bytes level = VariantLevelBytes(variant, many, wide);
+        level.resize(level.size() + 4);
+        PutU32(level, LEVEL_VARIANTS[variant].edgeLumpAt + 4, uint32_t(wide.size() * 8 + 4));
+        ASSERT_EQ(Load(level, false), 1);
+        EXPECT_EQ(MapData.edgeCount, 7);
+        EXPECT_EQ(Drawing(), expected);
+    }
+}
+
+// A version the reader does not know, or a table stored compressed: the
+// message while the file is still open, then the file closed, the title
+// naming what was opened and a repaint; nothing allocated for the level,
+// and an archive's directory kept.
+TEST_F(LevelVariants, HeadersItCannotDrawAreRefusedLikeAnOldVersion) {
+    const LevelVariantLayout &ibsp = LEVEL_VARIANTS[VARIANT_IBSP];
+    const LevelVariantLayout &vbsp = LEVEL_VARIANTS[VARIANT_VBSP];
+    const struct {
+        const LevelVariantLayout &layout;
+        uint32_t at, value;
+        const char *text;
+    } cases[] = {
+        {ibsp, ibsp.versionAt, 37, "Unsupported BSP format! (IBSP version 37)"},
+        {ibsp, ibsp.versionAt, 39, "Unsupported BSP format! (IBSP version 39)"},
+        {ibsp, ibsp.versionAt, uint32_t(-38), "Unsupported BSP format! (IBSP version -38)"},
+        {vbsp, vbsp.versionAt, 18, "Unsupported BSP format! (VBSP version 18)"},
+        {vbsp, vbsp.versionAt, 22, "Unsupported BSP format! (VBSP version 22)"},
+        {vbsp, vbsp.vertexLumpAt + 12, 0x414D5A4C, "Unsupported BSP format! (compressed lump)"},
+        {vbsp, vbsp.edgeLumpAt + 12, 0x01000000, "Unsupported BSP format! (compressed lump)"},
+    };
+    std::vector<Vertex> triangle = {{0, 0, 0}, {64, 0, 8}, {0, 32, -16}};
+    for (const auto &c : cases) {
+        Bytes level = VariantLevelBytes(c.layout.variant, triangle, {{0, 1}, {1, 2}, {2, 0}});
+        PutU32(level, c.at, c.value);
+        for (bool inArchive : {false, true}) {
+            SCOPED_TRACE(std::string(c.text) + (inArchive ? " in an archive" : ""));
+            ResetRecording();
+            EXPECT_EQ(Load(level, inArchive), 0);
+            ExpectOneError(c.text, false);
+            ASSERT_GE(recording.events.size(), 3u);
+            std::vector<std::string> last(recording.events.end() - 3, recording.events.end());
+            std::vector<std::string> expected = {std::string("message Error|") + c.text,
+                                                 "title " + Title(inArchive), "repaint"};
+            EXPECT_EQ(last, expected);
+            ExpectNoLevel();
+            EXPECT_EQ(recording.allocations, inArchive ? 1 : 0) << "at most the directory";
+            EXPECT_EQ(MapData.dirCount, inArchive ? 1 : 0);
+        }
+    }
+}
+
+// A header longer than what the file holds from the level's start, or a
+// table outside the file: the model released before the message, nothing
+// allocated beyond the tables before it.
+TEST_F(LevelVariants, HeaderOrTableOutsideTheFileIsAReadError) {
+    enum Fault { HEADER_CUT, VERTICES_PAST_END, EDGES_ONE_PAST_END };
+    const struct {
+        LevelVariant variant;
+        Fault fault;
+        const char *text;
+    } cases[] = {
+        {VARIANT_IBSP, HEADER_CUT, "Error Reading BspHdr"},
+        {VARIANT_VBSP, HEADER_CUT, "Error Reading BspHdr"},
+        {VARIANT_BSP2, VERTICES_PAST_END, "Error Reading Vertices"},
+        {VARIANT_IBSP, VERTICES_PAST_END, "Error Reading Vertices"},
+        {VARIANT_VBSP, VERTICES_PAST_END, "Error Reading Vertices"},
+        {VARIANT_2PSB, EDGES_ONE_PAST_END, "Error Reading Edges"},
+        {VARIANT_IBSP, EDGES_ONE_PAST_END, "Error Reading Edges"},
+        {VARIANT_VBSP, EDGES_ONE_PAST_END, "Error Reading Edges"},
+    };
+    for (const auto &c : cases) {
+        const LevelVariantLayout &layout = LEVEL_VARIANTS[c.variant];
+        Bytes level = VariantLevelBytes(c.variant, {{1, 2, 3}, {4, 5, 6}}, {{0, 1}});
+        if (c.fault == HEADER_CUT) level.resize(layout.headerSize - 1);  // the first 124 bytes are there
+        if (c.fault == VERTICES_PAST_END) PutU32(level, layout.vertexLumpAt + 4, uint32_t(level.size()));
+        if (c.fault == EDGES_ONE_PAST_END)
+            PutI32(level, layout.edgeLumpAt, int32_t(level.size() - layout.edgeSize + 1));
+        for (bool inArchive : {false, true}) {
+            SCOPED_TRACE(std::string(layout.name) + " " + c.text + (inArchive ? " in an archive" : ""));
+            ResetRecording();
+            EXPECT_EQ(Load(level, inArchive), 0);
+            ExpectOneError(c.text, true);
+            if (c.fault == HEADER_CUT && !inArchive)
+                EXPECT_TRUE(recording.titles.empty());
+            else
+                EXPECT_EQ(recording.titles.back(), Title(inArchive));
+            EXPECT_EQ(recording.repaints, 0);
+            ExpectNoLevel();
+            EXPECT_EQ(MapData.dirList, nullptr);
+            EXPECT_EQ(recording.liveBlocks, 0);
+            EXPECT_EQ(recording.allocations, (inArchive ? 1 : 0) + (c.fault == EDGES_ONE_PAST_END ? 1 : 0));
+        }
+    }
+}
+
+}  // namespace
