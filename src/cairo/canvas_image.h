@@ -14,7 +14,8 @@
 
 static_assert(RASTER_WHITE == 0 && RASTER_BLACK == 1, "the copy computes the colour from the value");
 
-// image must be a CAIRO_FORMAT_RGB24 surface of the canvas's size. The
+// image must be a CAIRO_FORMAT_RGB24 surface at least the canvas's size;
+// the canvas goes into its top-left corner. The
 // colour is computed, not chosen: white (0) - 1 is all ones, black (1) - 1
 // is zero, masked to 24 bits; no branch, so the compiler copies many
 // pixels per instruction.

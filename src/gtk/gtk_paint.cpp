@@ -17,6 +17,7 @@
 // its own" is a null GdkCursor (inherit the parent's arrow), but the shell
 // takes a null cursor to mean "nothing was saved", so the inherited arrow is
 // represented by a PlatCursor of its own whose GdkCursor is null.
+#include <algorithm>
 #include <vector>
 
 #include "gtk/gtk_backend.h"
@@ -53,38 +54,70 @@ static bool SamePicture(const PictureKey &a, const PictureKey &b) {
 
 // ---- The kept picture ---------------------------------------------------------------------
 
-// The finished picture on the X server, and what it shows. Null until a
-// paint has finished, and again when one could not be kept.
-static cairo_surface_t *keptPicture;
+// The surfaces behind a picture only ever grow: a resize by a pixel or two
+// reuses them, and a paint uses their top-left corner, the size of the
+// drawing area.
+struct GrownSurface {
+    cairo_surface_t *surface;
+    int width, height;  // what it holds, in its own units
+    int scale;
+};
+
+static bool Holds(const GrownSurface &s, int width, int height, int scale) {
+    return s.surface && s.width >= width && s.height >= height && s.scale == scale;
+}
+
+static void Replace(GrownSurface *s, cairo_surface_t *surface, int width, int height, int scale) {
+    if (s->surface) cairo_surface_destroy(s->surface);
+    *s = GrownSurface{surface, width, height, scale};
+}
+
+// The finished picture on the X server (GTK units) and what it shows; no
+// surface until a paint has finished, or when the server would not make one.
+static GrownSurface keptPicture;
 static PictureKey keptKey;
 
-static void PaintFromKept(cairo_t *cr) {
+// The top-left area of source, width x height GTK units, onto cr as it is.
+static void PaintArea(cairo_t *cr, cairo_surface_t *source, int width, int height) {
     cairo_save(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(cr, keptPicture, 0, 0);
+    cairo_set_source_surface(cr, source, 0, 0);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-    cairo_paint(cr);
+    cairo_rectangle(cr, 0, 0, width, height);
+    cairo_fill(cr);
     cairo_restore(cr);
 }
 
+static void PaintFromKept(PlatWindow *window, const PictureKey &key) {
+    PaintArea(window->cr, keptPicture.surface, key.width / key.scale, key.height / key.scale);
+}
+
 int GtkPaintKeptPicture(PlatWindow *window) {
-    if (!keptPicture || !window->cr || !SamePicture(keptKey, CurrentPictureKey(window))) return 0;
-    PaintFromKept(window->cr);
+    if (!keptPicture.surface || !window->cr) return 0;
+    PictureKey key = CurrentPictureKey(window);
+    if (!SamePicture(keptKey, key)) return 0;
+    PaintFromKept(window, key);
     return 1;
 }
 
-// A picture surface on the server for the drawing area's size; null when
-// the area has no window or the server would not make one.
-static cairo_surface_t *NewPictureSurface(PlatWindow *window) {
-    GdkWindow *surface = window->area ? gtk_widget_get_window(window->area) : nullptr;
-    if (!surface) return nullptr;
-    cairo_surface_t *picture = gdk_window_create_similar_surface(
-        surface, CAIRO_CONTENT_COLOR, gtk_widget_get_allocated_width(window->area),
-        gtk_widget_get_allocated_height(window->area));
-    if (cairo_surface_status(picture) == CAIRO_STATUS_SUCCESS) return picture;
-    cairo_surface_destroy(picture);
-    return nullptr;
+// Makes sure the kept picture's surface holds the drawing area; false when
+// the area has no window or the server would not make a surface.
+static bool KeptPictureHolds(PlatWindow *window, const PictureKey &key) {
+    int width = key.width / key.scale, height = key.height / key.scale;
+    if (Holds(keptPicture, width, height, key.scale)) return true;
+    GdkWindow *area = window->area ? gtk_widget_get_window(window->area) : nullptr;
+    if (!area) return false;
+    width = std::max(width, keptPicture.width);
+    height = std::max(height, keptPicture.height);
+    cairo_surface_t *picture = gdk_window_create_similar_surface(area, CAIRO_CONTENT_COLOR, width, height);
+    if (cairo_surface_status(picture) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(picture);
+        Replace(&keptPicture, nullptr, 0, 0, 0);
+        return false;
+    }
+    Replace(&keptPicture, picture, width, height, key.scale);
+    return true;
 }
 
 // ---- The device context -----------------------------------------------------------
@@ -98,7 +131,7 @@ struct PlatDC {
 static PlatDC paintDC;
 static std::vector<uint8_t> paintPixels;
 static std::vector<RasterSegment> paintSegments;  // the paint's lines, drawn at its end
-static cairo_surface_t *paintImage;  // kept between paints of the same size
+static GrownSurface paintImage;  // the canvas in cairo's format, in device pixels
 
 PlatDC *PlatBeginPaint(PlatWindow *window) {
     paintDC.key = CurrentPictureKey(window);
@@ -111,71 +144,54 @@ PlatDC *PlatBeginPaint(PlatWindow *window) {
     return &paintDC;
 }
 
-// The image the canvas is copied into, in the server's preferred kind
-// (shared memory where the server offers it, so handing it over is one copy
-// on the server's side).
-static cairo_surface_t *ImageOfSize(PlatWindow *window, int width, int height, int scale) {
-    if (paintImage && cairo_image_surface_get_width(paintImage) == width &&
-        cairo_image_surface_get_height(paintImage) == height)
-        return paintImage;
-    if (paintImage) cairo_surface_destroy(paintImage);
-    GdkWindow *surface = gtk_widget_get_window(window->area);
-    paintImage = surface ? gdk_window_create_similar_image_surface(surface, CAIRO_FORMAT_RGB24, width,
-                                                                    height, scale)
-                         : nullptr;
+// The image the canvas is copied into, at least width x height pixels, in
+// the server's preferred kind (shared memory where the server offers it, so
+// handing it over is one copy on the server's side). Null when none can be
+// made.
+static cairo_surface_t *ImageHolding(PlatWindow *window, int width, int height, int scale) {
+    if (Holds(paintImage, width, height, scale)) return paintImage.surface;
+    width = std::max(width, paintImage.width);
+    height = std::max(height, paintImage.height);
+    GdkWindow *area = gtk_widget_get_window(window->area);
+    cairo_surface_t *image =
+        area ? gdk_window_create_similar_image_surface(area, CAIRO_FORMAT_RGB24, width, height, scale)
+             : nullptr;
     // The canvas is copied into its bytes, so it must be an image surface.
-    if (!paintImage || cairo_surface_get_type(paintImage) != CAIRO_SURFACE_TYPE_IMAGE ||
-        cairo_image_surface_get_format(paintImage) != CAIRO_FORMAT_RGB24) {
-        if (paintImage) cairo_surface_destroy(paintImage);
-        paintImage = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    if (!image || cairo_surface_get_type(image) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_image_surface_get_format(image) != CAIRO_FORMAT_RGB24) {
+        if (image) cairo_surface_destroy(image);
+        image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
     }
-    return paintImage;
-}
-
-// Hands the image to the server as the kept picture and paints from that;
-// when no picture can be kept, paints the image itself.
-static void KeepAndPaint(PlatWindow *window, cairo_surface_t *image, const PictureKey &key) {
-    if (!keptPicture || !SamePicture(keptKey, key)) {
-        // A new size (or scale) needs a new surface; anything else reuses it.
-        bool sameSize = keptPicture && keptKey.width == key.width && keptKey.height == key.height &&
-                        keptKey.scale == key.scale;
-        if (!sameSize) {
-            if (keptPicture) cairo_surface_destroy(keptPicture);
-            keptPicture = NewPictureSurface(window);
-        }
+    if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(image);
+        Replace(&paintImage, nullptr, 0, 0, 0);
+        return nullptr;
     }
-    if (!keptPicture) {
-        cairo_t *cr = window->cr;
-        cairo_save(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_surface(cr, image, 0, 0);
-        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-        cairo_paint(cr);
-        cairo_restore(cr);
-        return;
-    }
-    cairo_t *upload = cairo_create(keptPicture);
-    cairo_set_operator(upload, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(upload, image, 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(upload), CAIRO_FILTER_NEAREST);
-    cairo_paint(upload);
-    cairo_destroy(upload);
-    keptKey = key;
-    PaintFromKept(window->cr);
+    // The canvas is in device pixels; the device scale makes cairo put each
+    // one on one pixel of the screen whatever the monitor's scale factor.
+    cairo_surface_set_device_scale(image, scale, scale);
+    Replace(&paintImage, image, width, height, scale);
+    return image;
 }
 
 void PlatEndPaint(PlatWindow *window, PlatDC *dc) {
     RasterDrawSegments(&dc->canvas, paintSegments.data(), paintSegments.size());
-    int width = dc->canvas.width, height = dc->canvas.height;
-    if (!window->cr || width <= 0 || height <= 0) return;
-    // The canvas is in device pixels; the device scale makes cairo put each
-    // one on one pixel of the screen whatever the monitor's scale factor.
-    int scale = dc->key.scale;
-    cairo_surface_t *image = ImageOfSize(window, width, height, scale);
-    if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) return;
+    const PictureKey &key = dc->key;
+    if (!window->cr || key.width <= 0 || key.height <= 0) return;
+    cairo_surface_t *image = ImageHolding(window, key.width, key.height, key.scale);
+    if (!image) return;
     CopyCanvasToImage(&dc->canvas, image);
-    cairo_surface_set_device_scale(image, scale, scale);
-    KeepAndPaint(window, image, dc->key);
+    int width = key.width / key.scale, height = key.height / key.scale;
+    if (!KeptPictureHolds(window, key)) {
+        PaintArea(window->cr, image, width, height);  // shown, but not kept
+        return;
+    }
+    // Handed to the server once, kept there, and shown from there.
+    cairo_t *upload = cairo_create(keptPicture.surface);
+    PaintArea(upload, image, width, height);
+    cairo_destroy(upload);
+    keptKey = key;
+    PaintFromKept(window, key);
 }
 
 // The views' extents are stretched over the canvas by the rasterizer, which

@@ -72,7 +72,7 @@ struct RasterSegment {
 // From this many segments on, RasterDrawSegments uses two threads. Below
 // it, starting a thread costs more than it saves (scripts/bench measures
 // both sides of it).
-enum { RASTER_THREAD_THRESHOLD = 50000 };
+enum { RASTER_THREAD_THRESHOLD = 100000 };
 
 // Draws each segment as RasterMoveTo(x0, y0) + RasterLineTo(x1, y1), with
 // the canvas's extents: exactly the pixels of drawing them one by one. The
