@@ -224,12 +224,24 @@ void RasterLineTo(RasterCanvas *canvas, int32_t x, int32_t y) {
     canvas->currentY = y;
 }
 
-// One thread's share of a batch. Only the pixels are written, so two
-// shares can run at once on the same canvas.
+static float MappingScale(int32_t viewport, int32_t window) {
+    return float(double(viewport) / double(window));
+}
+
+static int64_t MapWithScale(int32_t v, float scale) {
+    return int64_t(std::floor(double(v) * double(scale) + 0.5));
+}
+
+// One thread's share of a batch: RasterMapCoordinate's mapping with the two
+// scales worked out once for the whole share. Only the pixels are written,
+// so two shares can run at once on the same canvas.
 static void DrawShare(RasterCanvas *canvas, const RasterSegment *segments, size_t count) {
+    float sx = MappingScale(canvas->viewportWidth, canvas->windowWidth);
+    float sy = MappingScale(canvas->viewportHeight, canvas->windowHeight);
     for (size_t i = 0; i < count; i++) {
         const RasterSegment &s = segments[i];
-        LogicalLine(canvas, s.x0, s.y0, s.x1, s.y1);
+        DeviceLine(canvas, MapWithScale(s.x0, sx), MapWithScale(s.y0, sy), MapWithScale(s.x1, sx),
+                   MapWithScale(s.y1, sy));
     }
 }
 
@@ -263,8 +275,7 @@ void RasterDrawSegments(RasterCanvas *canvas, const RasterSegment *segments, siz
 // rounding halves up. The float scale matters: 2085 * 722/2780 is exactly
 // 541.5 (pixel 542), but with the float scale it is 541.49997..., pixel 541.
 int64_t RasterMapCoordinate(int32_t v, int32_t viewport, int32_t window) {
-    float scale = float(double(viewport) / double(window));
-    return int64_t(std::floor(double(v) * double(scale) + 0.5));
+    return MapWithScale(v, MappingScale(viewport, window));
 }
 
 // A line whose two ends are inside the canvas needs no clipping and no
