@@ -3,7 +3,8 @@
 // (65,536 vertices: the edge table's indices are 16 bits wide).
 //
 //   Load/SIZE          LoadBspFile + FreeMapData of a level file on disk
-//   Segments/VIEW/SIZE BeginViewFrame + ViewSegmentAt over every edge
+//   Segments/VIEW/SIZE BeginViewFrame + ProjectVertices + ViewSegmentFrom over
+//                      every edge, as DrawView computes them
 //   Raster/VIEW/SIZE   the view's segments (computed beforehand) drawn with
 //                      RasterMoveTo/RasterLineTo on a 1920x1080 canvas
 //   Draw/VIEW/SIZE     DrawView through the recording backend with nothing
@@ -114,10 +115,11 @@ static void BM_Segments(benchmark::State &state, int size, int mode) {
     for (auto _ : state) {
         ViewFrame frame;
         BeginViewFrame(mode, CANVAS_WIDTH, CANVAS_HEIGHT, &frame);
+        const ViewPoint *points = ProjectVertices(&frame);
         uint64_t sink = 0;
         ViewSegment s;
         for (int32_t i = 0; i < MapData.edgeCount; i++)
-            if (ViewSegmentAt(&frame, i, &s))
+            if (ViewSegmentFrom(points, i, &s))
                 sink += uint64_t(s.start.x) + 3 * uint64_t(s.start.y) + 5 * uint64_t(s.end.x) +
                         7 * uint64_t(s.end.y);
         benchmark::DoNotOptimize(sink);
