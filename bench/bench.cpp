@@ -3,16 +3,17 @@
 // (65,536 vertices: the edge table's indices are 16 bits wide).
 //
 //   Load/SIZE          LoadBspFile + FreeMapData of a level file on disk
-//   Segments/VIEW/SIZE BeginViewFrame + ViewSegmentAt over every edge
+//   Segments/VIEW/SIZE BeginViewFrame + ProjectVertices + ViewSegmentFrom over
+//                      every edge, as DrawView computes them
 //   Raster/VIEW/SIZE   the view's segments (computed beforehand) drawn with
 //                      RasterMoveTo/RasterLineTo on a 1920x1080 canvas
 //   Draw/VIEW/SIZE     DrawView through the recording backend with nothing
 //                      recorded: views plus platform calls, no pixels
 //
-// The levels are a grid of boxes (rooms), 8 vertices and 12 edges each, with
-// the remaining edges joining corners of nearby boxes, all from a fixed seed,
-// so that lines are tens to hundreds of pixels long at 1920x1080. Each level
-// is written to a temporary file once per run. Not part of the tests; run
+// The levels are GridLevel's (tools/demo_levels.h): a grid of boxes with
+// edges joining nearby boxes, from a fixed seed. Each level is written to a
+// temporary file once per run. scripts/bench measures the same levels as
+// ratios against their floors. Not part of the tests; run
 //
 //   build/korvitan_bench --benchmark_min_time=0.2
 //
@@ -29,12 +30,13 @@
 #include "map/model.h"
 #include "raster/raster.h"
 #include "res/resource.h"
+#include "tools/demo_levels.h"
 #include "tools/level_writer.h"
 #include "support/recording_backend.h"
 #include "support/temp_files.h"
 #include "view/views.h"
 
-enum { CANVAS_WIDTH = 1920, CANVAS_HEIGHT = 1080, CELL = 256 };
+enum { CANVAS_WIDTH = 1920, CANVAS_HEIGHT = 1080 };
 
 struct LevelSize {
     const char *name;
@@ -51,60 +53,10 @@ static const struct {
 } VIEWS[] = {{"xy", IDM_VIEW_XY},   {"xz", IDM_VIEW_XZ},   {"yz", IDM_VIEW_YZ},
               {"3dx", IDM_VIEW_3DX}, {"3dy", IDM_VIEW_3DY}, {"3dz", IDM_VIEW_3DZ}};
 
-// splitmix64: the same numbers on every host and library.
-static uint64_t NextRandom(uint64_t *state) {
-    uint64_t z = (*state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-}
-
-static int32_t RandomIn(uint64_t *state, int32_t lo, int32_t hi) {
-    return lo + int32_t(NextRandom(state) % uint64_t(hi - lo + 1));
-}
-
 static Bytes GenerateLevel(const LevelSize &size) {
-    int32_t boxes = size.vertices / 8;
-    int32_t gridW = 1;
-    while (gridW * gridW < boxes * 2) gridW *= 2;
-    int32_t gridH = boxes / gridW;
-    if (gridW * gridH * 8 != size.vertices) std::abort();
-    uint64_t seed = 0x4B4F5256ull + uint64_t(size.vertices);
     std::vector<Vertex> vertices;
     std::vector<Edge> edges;
-    for (int32_t cy = 0; cy < gridH; cy++) {
-        for (int32_t cx = 0; cx < gridW; cx++) {
-            int32_t w = RandomIn(&seed, 96, 224), d = RandomIn(&seed, 96, 224);
-            float x0 = float((cx - gridW / 2) * CELL + RandomIn(&seed, 0, CELL - w));
-            float y0 = float((cy - gridH / 2) * CELL + RandomIn(&seed, 0, CELL - d));
-            // Floors rise and fall across the map in steps of 32 units.
-            int32_t hill = std::abs(cx % 32 - 16) + std::abs(cy % 32 - 16);
-            float z0 = float(32 * (hill + RandomIn(&seed, 0, 3)));
-            float h = float(RandomIn(&seed, 96, 256));
-            for (int corner = 0; corner < 8; corner++)
-                vertices.push_back({x0 + (corner & 1 ? float(w) : 0.0f),
-                                    y0 + (corner & 2 ? float(d) : 0.0f),
-                                    z0 + (corner & 4 ? h : 0.0f)});
-            uint16_t base = uint16_t((cy * gridW + cx) * 8);
-            for (int corner = 0; corner < 8; corner++)
-                for (int bit = 1; bit < 8; bit <<= 1)
-                    if (!(corner & bit))
-                        edges.push_back({uint16_t(base + corner), uint16_t(base + (corner | bit))});
-        }
-    }
-    // The remaining edges go box by box, as a level stores its faces: each
-    // joins a corner of the box to one of a box nearby, mostly the next box
-    // or two over, now and then a longer run across.
-    int32_t extra = size.edges - int32_t(edges.size());
-    for (int32_t k = 0; k < extra; k++) {
-        int32_t box = int32_t(int64_t(k) * boxes / extra);
-        int32_t cx = box % gridW, cy = box / gridW;
-        int32_t reach = NextRandom(&seed) % 8 == 0 ? 8 : 2;
-        int32_t nx = std::clamp(cx + RandomIn(&seed, -reach, reach), 0, gridW - 1);
-        int32_t ny = std::clamp(cy + RandomIn(&seed, -reach, reach), 0, gridH - 1);
-        edges.push_back({uint16_t((cy * gridW + cx) * 8 + RandomIn(&seed, 0, 7)),
-                         uint16_t((ny * gridW + nx) * 8 + RandomIn(&seed, 0, 7))});
-    }
+    GridLevel(size.vertices, size.edges, &vertices, &edges);
     return LevelBytes(vertices, edges);
 }
 
@@ -163,10 +115,11 @@ static void BM_Segments(benchmark::State &state, int size, int mode) {
     for (auto _ : state) {
         ViewFrame frame;
         BeginViewFrame(mode, CANVAS_WIDTH, CANVAS_HEIGHT, &frame);
+        const ViewPoint *points = ProjectVertices(&frame);
         uint64_t sink = 0;
         ViewSegment s;
         for (int32_t i = 0; i < MapData.edgeCount; i++)
-            if (ViewSegmentAt(&frame, i, &s))
+            if (ViewSegmentFrom(points, i, &s))
                 sink += uint64_t(s.start.x) + 3 * uint64_t(s.start.y) + 5 * uint64_t(s.end.x) +
                         7 * uint64_t(s.end.y);
         benchmark::DoNotOptimize(sink);

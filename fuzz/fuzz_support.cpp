@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
@@ -131,11 +132,32 @@ void RasterizeView(int viewMode, int32_t width, int32_t height, ClientSize viewp
     RasterClear(&canvas);
     RasterSetViewportExt(&canvas, frame.viewportWidth, frame.viewportHeight);
     RasterSetWindowExt(&canvas, frame.windowWidth, frame.windowHeight);
-    ViewSegment segment;
-    for (int32_t i = 0; i < MapData.edgeCount; i++)
-        if (ViewSegmentAt(&frame, i, &segment)) DrawSegment(&canvas, segment);
+    // Each segment projected on the spot must be the one of the projected
+    // table, and the whole batch drawn by two threads must light the same
+    // pixels as the segments drawn one by one.
+    const ViewPoint *points = ProjectVertices(&frame);
+    std::vector<RasterSegment> batch;
+    ViewSegment segment, fromTable;
+    for (int32_t i = 0; i < MapData.edgeCount; i++) {
+        int drawn = ViewSegmentAt(&frame, i, &segment);
+        if (points) {
+            FUZZ_CHECK(ViewSegmentFrom(points, i, &fromTable) == drawn);
+            FUZZ_CHECK(!drawn || std::memcmp(&fromTable, &segment, sizeof segment) == 0);
+        }
+        if (!drawn) continue;
+        DrawSegment(&canvas, segment);
+        batch.push_back({segment.start.x, segment.start.y, segment.end.x, segment.end.y});
+    }
     if (!Mappable(canvas))
         for (uint8_t p : pixels) FUZZ_CHECK(p == RASTER_WHITE);
+    std::vector<uint8_t> batchPixels(pixels.size());
+    RasterCanvas batchCanvas;
+    RasterInit(&batchCanvas, batchPixels.data(), width, height);
+    RasterClear(&batchCanvas);
+    RasterSetViewportExt(&batchCanvas, frame.viewportWidth, frame.viewportHeight);
+    RasterSetWindowExt(&batchCanvas, frame.windowWidth, frame.windowHeight);
+    RasterDrawSegmentsThreads(&batchCanvas, batch.data(), batch.size(), 2);
+    FUZZ_CHECK(batchPixels == pixels);
 }
 
 }  // namespace

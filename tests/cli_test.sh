@@ -105,9 +105,23 @@ for view in xy xz yz 3dx 3dy 3dz; do
 done
 cmp -s "$work/xy.png" "$work/3dz.png" && fail "two views drew the same picture" || pass
 
-run 0 geometry "$pak" --map maps/tower.bsp --view 3dy && cp "$work/out" "$work/geo.txt" &&
-run 0 render "$pak" --map maps/tower.bsp --view 3dy -o "$work/tower.png" &&
-"$png_check" "$work/tower.png" "$work/geo.txt" >/dev/null && pass || fail "archive render"
+# The same for every view of a map inside the archive and of generated
+# levels: the town (about 20,000 edges) and a grid of a million edges,
+# which is drawn by two threads.
+"$mkdemo" --bench "$work/bench" || { echo "FAIL: mkdemo --bench"; exit 1; }
+for level in "$pak --map maps/tower.bsp" "$work/bench/town.bsp" "$work/bench/grid_64k_1m.bsp"; do
+    for view in xy xz yz 3dx 3dy 3dz; do
+        # shellcheck disable=SC2086 # the archive's entry is two words
+        run 0 geometry $level --view "$view" --size 1024x768 && cp "$work/out" "$work/geo.txt" &&
+        run 0 render $level --view "$view" --size 1024x768 -o "$work/level.png" &&
+        "$png_check" "$work/level.png" "$work/geo.txt" >/dev/null && pass ||
+            fail "render $level $view differs from its geometry"
+    done
+done
+
+# A PNG is 1-bit grayscale: bit depth 1 and colour type 0 in its header.
+[ "$(od -An -tu1 -j24 -N2 "$work/level.png" | tr -s ' ')" = " 1 0" ] && pass ||
+    fail "the PNG is not 1-bit grayscale: $(file "$work/level.png")"
 
 # A part of a view: the geometry names it, the picture holds its pixels, and
 # a rectangle outside the view is bad usage that names the view's extent.

@@ -239,3 +239,55 @@ TEST(Rasterizer, NegativeExtentsMirror) {
     for (int x = 0; x < 30; ++x) EXPECT_EQ(pixels[12 * 30 + x], x >= 10 && x < 20) << x;
     EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 1), 10);
 }
+
+// A batch is drawn exactly as its segments one by one, whether one thread
+// draws it or two share it: a batch above the threshold, lines crossing
+// each other and the canvas's edges under a stretching mapping, against
+// RasterMoveTo/RasterLineTo; and a batch with zero extents draws nothing
+// but still moves the current point.
+TEST(Rasterizer, BatchesDrawTheSegmentsOneByOneWhateverTheThreads) {
+    // Few enough pixels lit that leaving out any one segment shows.
+    const int32_t width = 1601, height = 1201;
+    std::mt19937_64 random(5);
+    std::uniform_int_distribution<int32_t> x(-200, 3200), y(-100, 2500), step(-24, 24);
+    std::vector<RasterSegment> segments(RASTER_THREAD_THRESHOLD + 7);
+    for (size_t i = 0; i < segments.size(); i++) {
+        int32_t x0 = x(random), y0 = y(random);
+        // Mostly short lines, every hundredth one across everything.
+        segments[i] = i % 100 ? RasterSegment{x0, y0, x0 + step(random), y0 + step(random)}
+                              : RasterSegment{x0, y0, x(random), y(random)};
+    }
+    auto draw = [&](int threads, std::vector<uint8_t> *pixels) {
+        pixels->assign(size_t(width) * height, RASTER_WHITE);
+        RasterCanvas canvas;
+        RasterInit(&canvas, pixels->data(), width, height);
+        RasterSetViewportExt(&canvas, width, height);
+        RasterSetWindowExt(&canvas, 3001, 2399);
+        if (threads == 0) {
+            for (const RasterSegment &s : segments) {
+                RasterMoveTo(&canvas, s.x0, s.y0);
+                RasterLineTo(&canvas, s.x1, s.y1);
+            }
+        } else if (threads == 3) {
+            RasterDrawSegments(&canvas, segments.data(), segments.size());  // by the threshold
+        } else {
+            RasterDrawSegmentsThreads(&canvas, segments.data(), segments.size(), threads);
+        }
+        EXPECT_EQ(canvas.currentX, segments.back().x1);
+        EXPECT_EQ(canvas.currentY, segments.back().y1);
+    };
+    std::vector<uint8_t> oneByOne, batch;
+    draw(0, &oneByOne);
+    for (int threads : {1, 2, 3}) {
+        draw(threads, &batch);
+        EXPECT_EQ(batch, oneByOne) << threads << " (3: as RasterDrawSegments chooses)";
+    }
+
+    std::vector<uint8_t> pixels(size_t(width) * height, RASTER_WHITE);
+    RasterCanvas canvas;
+    RasterInit(&canvas, pixels.data(), width, height);
+    RasterSetWindowExt(&canvas, 0, 2399);
+    RasterDrawSegmentsThreads(&canvas, segments.data(), segments.size(), 2);
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), RASTER_BLACK), 0);
+    EXPECT_EQ(canvas.currentX, segments.back().x1);
+}

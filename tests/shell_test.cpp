@@ -244,6 +244,36 @@ TEST_F(Shell, WithNoCursorBeforeThePaintNothingIsRestored) {
     EXPECT_EQ(recording.showCount, 1) << "and the show count is not lowered";
 }
 
+// The desktop window keeps its picture while the model generation stays
+// the same, so every change of what a paint would draw must move it: a
+// load, also past a paint during the map list (the window is repainted
+// while the list is up), the release before an open-file choice (kept by a
+// cancel), a failed load. A paint or a view change leaves the model alone.
+TEST_F(Shell, EveryChangeOfTheLevelMovesTheModelGeneration) {
+    uint32_t seen = MapGeneration;
+    auto moved = [&] {
+        bool changed = MapGeneration != seen;
+        seen = MapGeneration;
+        return changed;
+    };
+    recording.openAnswer = WriteTempFile(
+        "a.pak", ArchiveBytes({{"maps/a.bsp", LevelBytes({{0, 0, 0}, {10, 20, 30}}, {{0, 1}})}}));
+    recording.chooseName = "maps/a.bsp";
+    OnCommand(w, IDM_OPENPAK);
+    ASSERT_EQ(MapData.edgeCount, 1);
+    EXPECT_NE(MapGeneration, recording.dialogGeneration) << "the level came after the map list";
+    EXPECT_TRUE(moved());
+    OnPaint(w);
+    OnCommand(w, IDM_VIEW_3DX);
+    EXPECT_FALSE(moved()) << "a paint or a view change";
+    recording.openAnswer = "";
+    OnCommand(w, IDM_OPENBSP);
+    EXPECT_TRUE(moved()) << "the release before a cancelled choice";
+    recording.openAnswer = WriteTempFile("old.bsp", LevelBytes({{0, 0, 0}}, {}, 27));
+    OnCommand(w, IDM_OPENBSP);
+    EXPECT_TRUE(moved()) << "a refused level";
+}
+
 TEST_F(Shell, ResizeRepaintsTheWholeArea) {
     OnSize(w);
     EXPECT_EQ(recording.repaints, 1);

@@ -1,7 +1,9 @@
 // demo_levels.cpp - see demo_levels.h.
 #include "tools/demo_levels.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 static const float PI = 3.14159265358979f;
 
@@ -203,4 +205,89 @@ Wireframe HallsLevel() {
     AddStairs(w, {2048, -192, 0}, ALONG_X, 6, 32, 16, 384);    // up to the raised east end
     AddBox(w, {2240, -192, 0}, {2560, 192, 96});
     return w;
+}
+
+// One block of the town, its south-west corner at (ox, oy): a hall with an
+// arcade down its middle and doorways at both ends, a tower at one corner,
+// a flight of stairs up to a loft. `kind` varies the pieces, so neighbouring
+// blocks differ.
+static void AddTownBlock(Wireframe &w, float ox, float oy, int kind) {
+    bool pointed = kind % 2 == 1;
+    float hallHeight = 256 + 64 * float(kind % 3);
+    AddBox(w, {ox, oy, 0}, {ox + 1536, oy + 768, hallHeight});
+    AddArcade(w, {ox + 32, oy + 384, 0}, ALONG_X, 6, 176, 64, 112, 32, hallHeight - 32, pointed);
+    AddArch(w, {ox, oy + 384, 0}, ALONG_Y, 128, 96, 32, !pointed);
+    AddArch(w, {ox + 1536, oy + 384, 0}, ALONG_Y, 128, 96, 32, !pointed);
+    int sides = kind % 2 == 0 ? 16 : 8;
+    Roof roof = kind % 3 == 0 ? BATTLEMENTS : SPIRE;
+    AddTower(w, {ox + 1792, oy + 1792, 0}, sides, 192, 768 + 256 * float(kind % 4), roof,
+             roof == SPIRE ? 384 : 48);
+    AddStairs(w, {ox + 256, oy + 768, 0}, ALONG_Y, 12, 32, 24, 192);
+    AddBox(w, {ox + 128, oy + 1152, 288}, {ox + 1152, oy + 1664, 512});
+    AddArch(w, {ox + 352, oy + 1152, 288}, ALONG_X, 160, 96, 32, pointed);
+}
+
+Wireframe TownLevel() {
+    Wireframe w;
+    for (int by = 0; by < 6; by++)
+        for (int bx = 0; bx < 6; bx++)
+            AddTownBlock(w, float(bx) * 2304, float(by) * 2304, (bx * 7 + by * 3) % 12);
+    return w;
+}
+
+// splitmix64: the same numbers on every host and library.
+static uint64_t NextRandom(uint64_t *state) {
+    uint64_t z = (*state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+static int32_t RandomIn(uint64_t *state, int32_t lo, int32_t hi) {
+    return lo + int32_t(NextRandom(state) % uint64_t(hi - lo + 1));
+}
+
+void GridLevel(int32_t vertexCount, int32_t edgeCount, std::vector<Vertex> *vertices,
+               std::vector<Edge> *edges) {
+    const int32_t CELL = 256;
+    int32_t boxes = vertexCount / 8;
+    int32_t gridW = 1;
+    while (gridW * gridW < boxes * 2) gridW *= 2;
+    int32_t gridH = boxes / gridW;
+    uint64_t seed = 0x4B4F5256ull + uint64_t(vertexCount);
+    vertices->clear();
+    edges->clear();
+    for (int32_t cy = 0; cy < gridH; cy++) {
+        for (int32_t cx = 0; cx < gridW; cx++) {
+            int32_t w = RandomIn(&seed, 96, 224), d = RandomIn(&seed, 96, 224);
+            float x0 = float((cx - gridW / 2) * CELL + RandomIn(&seed, 0, CELL - w));
+            float y0 = float((cy - gridH / 2) * CELL + RandomIn(&seed, 0, CELL - d));
+            // Floors rise and fall across the map in steps of 32 units.
+            int32_t hill = std::abs(cx % 32 - 16) + std::abs(cy % 32 - 16);
+            float z0 = float(32 * (hill + RandomIn(&seed, 0, 3)));
+            float h = float(RandomIn(&seed, 96, 256));
+            for (int corner = 0; corner < 8; corner++)
+                vertices->push_back({x0 + (corner & 1 ? float(w) : 0.0f),
+                                     y0 + (corner & 2 ? float(d) : 0.0f),
+                                     z0 + (corner & 4 ? h : 0.0f)});
+            uint16_t base = uint16_t((cy * gridW + cx) * 8);
+            for (int corner = 0; corner < 8; corner++)
+                for (int bit = 1; bit < 8; bit <<= 1)
+                    if (!(corner & bit))
+                        edges->push_back({uint16_t(base + corner), uint16_t(base + (corner | bit))});
+        }
+    }
+    // The remaining edges go box by box, as a level stores its faces: each
+    // joins a corner of the box to one of a box nearby, mostly the next box
+    // or two over, now and then a longer run across.
+    int32_t extra = edgeCount - int32_t(edges->size());
+    for (int32_t k = 0; k < extra; k++) {
+        int32_t box = int32_t(int64_t(k) * boxes / extra);
+        int32_t cx = box % gridW, cy = box / gridW;
+        int32_t reach = NextRandom(&seed) % 8 == 0 ? 8 : 2;
+        int32_t nx = std::clamp(cx + RandomIn(&seed, -reach, reach), 0, gridW - 1);
+        int32_t ny = std::clamp(cy + RandomIn(&seed, -reach, reach), 0, gridH - 1);
+        edges->push_back({uint16_t((cy * gridW + cx) * 8 + RandomIn(&seed, 0, 7)),
+                          uint16_t((ny * gridW + nx) * 8 + RandomIn(&seed, 0, 7))});
+    }
 }

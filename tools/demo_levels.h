@@ -65,5 +65,16 @@ void AddTower(Wireframe &w, Point base, int sides, float radius, float height, R
 Wireframe DemoLevel();   // rooms, corridors, arches, a stair and a tall spired tower
 Wireframe TowerLevel();  // a keep inside curtain walls with four corner towers
 Wireframe HallsLevel();  // a long arcaded hall with aisles and a raised east end
+// A town of 36 blocks (halls, arcades, towers, stairs, lofts): 15,808
+// vertices and 22,228 edges, a level of everyday size for the benchmarks.
+Wireframe TownLevel();
+
+// A grid of boxes (rooms), 8 vertices and 12 edges each, with the remaining
+// edges joining corners of nearby boxes, all from a fixed seed, so that
+// lines are tens to hundreds of pixels long at 1920x1080. vertexCount is a
+// multiple of 8 whose boxes fill a 2:1 grid (4096, 65536); edgeCount is at
+// least 1.5 times vertexCount. The benchmarks' large levels.
+void GridLevel(int32_t vertexCount, int32_t edgeCount, std::vector<Vertex> *vertices,
+               std::vector<Edge> *edges);
 
 #endif

@@ -1,13 +1,17 @@
 // mkdemo.cpp - writes the demo files the viewer is tried out on.
 //
 // Usage: mkdemo OUTDIR
+//        mkdemo --bench OUTDIR
 //
 // Writes OUTDIR/demo.bsp, a single level, and OUTDIR/demo.pak, an archive with
 // three different levels under maps/ and two other entries placed between
 // them, so that picking the levels out of the directory is exercised; and
 // the demo level once more in each variant of the level header, as
 // OUTDIR/variants/demo-bsp2.bsp, demo-2psb.bsp, demo-ibsp.bsp and
-// demo-vbsp.bsp, which draw exactly like demo.bsp. Prints nothing on
+// demo-vbsp.bsp, which draw exactly like demo.bsp.
+// With --bench it writes the benchmarks' levels instead: town.bsp (about
+// 20,000 edges of architecture), grid_4k_60k.bsp and grid_64k_1m.bsp (4,096
+// vertices and 60,000 edges; 65,536 and a million). Prints nothing on
 // success; the bytes are the same on every run.
 #include <cstdio>
 #include <filesystem>
@@ -63,18 +67,41 @@ static int WriteVariants(const std::filesystem::path &dir, const Wireframe &w) {
     return 1;
 }
 
+static int WriteBenchLevels(const std::filesystem::path &dir) {
+    Bytes town = LevelFile(TownLevel());
+    if (town.empty()) {
+        std::fprintf(stderr, "mkdemo: the town has more than 65536 vertices\n");
+        return 1;
+    }
+    if (!Write(dir / "town.bsp", town)) return 1;
+    static const struct {
+        const char *name;
+        int32_t vertices, edges;
+    } GRIDS[] = {{"grid_4k_60k.bsp", 4096, 60000}, {"grid_64k_1m.bsp", 65536, 1000000}};
+    for (const auto &grid : GRIDS) {
+        std::vector<Vertex> vertices;
+        std::vector<Edge> edges;
+        GridLevel(grid.vertices, grid.edges, &vertices, &edges);
+        if (!Write(dir / grid.name, LevelBytes(vertices, edges, 29))) return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char **argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: mkdemo OUTDIR\n");
+    bool bench = argc == 3 && std::string(argv[1]) == "--bench";
+    if (argc != 2 && !bench) {
+        std::fprintf(stderr, "usage: mkdemo [--bench] OUTDIR\n");
         return 2;
     }
-    std::filesystem::path dir = argv[1];
+    std::filesystem::path dir = argv[argc - 1];
     std::error_code error;
     std::filesystem::create_directories(dir, error);
     if (error) {
-        std::fprintf(stderr, "mkdemo: cannot create %s: %s\n", argv[1], error.message().c_str());
+        std::fprintf(stderr, "mkdemo: cannot create %s: %s\n", dir.string().c_str(),
+                     error.message().c_str());
         return 1;
     }
+    if (bench) return WriteBenchLevels(dir);
 
     Bytes demo = LevelFile(DemoLevel());
     Bytes tower = LevelFile(TowerLevel());

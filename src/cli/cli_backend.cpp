@@ -7,6 +7,7 @@
 #include "map/model.h"
 #include "platform/platform.h"
 #include "shell/dialogs.h"
+#include "view/views.h"
 
 struct PlatWindow {
     int unused;
@@ -32,6 +33,8 @@ struct PlatDC {
 CliState cliState;
 static PlatWindow theWindow;
 static PlatDC theDC;
+// The segments of a raster paint, drawn together once the paint is done.
+static std::vector<RasterSegment> rasterSegments;
 
 PlatWindow *CliWindow(void) { return &theWindow; }
 
@@ -54,10 +57,12 @@ PlatDC *CliGeometryDC(FILE *out) {
     return dc;
 }
 
-PlatDC *CliRasterDC(RasterCanvas *canvas) {
+void CliPaintCanvas(RasterCanvas *canvas, int viewMode, const ViewRect *shown) {
     PlatDC *dc = ResetDC(CLI_DRAW_RASTER);
     dc->canvas = canvas;
-    return dc;
+    rasterSegments.clear();
+    DrawViewPart(CliWindow(), dc, viewMode, shown);
+    RasterDrawSegments(canvas, rasterSegments.data(), rasterSegments.size());
 }
 
 PlatDC *CliVectorDC(cairo_t *cr) {
@@ -192,13 +197,12 @@ void PlatSetWindowOrg(PlatDC *dc, int32_t x, int32_t y) {
 void PlatMoveTo(PlatDC *dc, int32_t x, int32_t y) {
     dc->currentX = x;
     dc->currentY = y;
-    if (dc->kind == CLI_DRAW_RASTER) RasterMoveTo(dc->canvas, x, y);
 }
 
 void PlatLineTo(PlatDC *dc, int32_t x, int32_t y) {
     switch (dc->kind) {
     case CLI_DRAW_GEOMETRY: PrintSegment(dc, dc->currentX, dc->currentY, x, y); break;
-    case CLI_DRAW_RASTER: RasterLineTo(dc->canvas, x, y); break;
+    case CLI_DRAW_RASTER: rasterSegments.push_back({dc->currentX, dc->currentY, x, y}); break;
     case CLI_DRAW_VECTOR: StrokeSegment(dc, dc->currentX, dc->currentY, x, y); break;
     }
     dc->currentX = x;

@@ -4,7 +4,9 @@
 // map list is answered from the command line (through the same dialog
 // logic the desktop programs run), and a paint draws either into a text
 // stream of segments, into the rasterizer, or into a cairo context for
-// vector output.
+// vector output. For the rasterizer the segments of a paint are gathered
+// and drawn as one batch, which the rasterizer splits between two threads
+// when it is large.
 #ifndef KORVITAN_CLI_BACKEND_H
 #define KORVITAN_CLI_BACKEND_H
 
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "raster/raster.h"
+#include "view/zoom.h"
 
 struct PlatWindow;
 struct PlatDC;
@@ -39,8 +42,11 @@ PlatWindow *CliWindow(void);
 
 // Drawing targets: one per kind of output.
 PlatDC *CliGeometryDC(FILE *out);       // prints "x1 y1 x2 y2" per segment
-PlatDC *CliRasterDC(RasterCanvas *canvas);
 PlatDC *CliVectorDC(cairo_t *cr);       // strokes 1-unit lines between pixel centres
+// Draws the view's lines into a white canvas (RasterClear, or a block
+// fresh from calloc: white is 0) whose size is the client size: exactly
+// the pixels the desktop programs show.
+void CliPaintCanvas(RasterCanvas *canvas, int viewMode, const ViewRect *shown);
 // Flushes a geometry stream; returns 0 when writing failed.
 int CliFlushGeometry(PlatDC *dc);
 

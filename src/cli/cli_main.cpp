@@ -22,15 +22,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
-#include <vector>
 
 #include "map/archive_reader.h"
 #include "map/level_reader.h"
 #include "map/load_report.h"
 #include "map/model.h"
-#include "cairo/canvas_image.h"
 #include "cli/cli_backend.h"
 #include "cli/cli_output.h"
+#include "cli/cli_png.h"
 #include "raster/raster.h"
 #include "res/resource.h"
 #include "view/views.h"
@@ -261,19 +260,22 @@ static cairo_status_t WriteToOutput(void *closure, const unsigned char *data, un
                                                                           : CAIRO_STATUS_WRITE_ERROR;
 }
 
+// The canvas comes from calloc, white already: pages no line touches are
+// never written, and reading them back costs next to nothing.
+static_assert(RASTER_WHITE == 0, "a zeroed canvas is white");
 static int WritePng(int viewMode, OutputFile *out) {
     int32_t w = cliState.clientRight, h = cliState.clientBottom;
-    std::vector<uint8_t> pixels(size_t(w) * size_t(h));
+    uint8_t *pixels = static_cast<uint8_t *>(std::calloc(size_t(w) * size_t(h), 1));
+    if (!pixels) {
+        out->error = ENOMEM;
+        return 0;
+    }
     RasterCanvas canvas;
-    RasterInit(&canvas, pixels.data(), w, h);
-    RasterClear(&canvas);
-    DrawViewPart(CliWindow(), CliRasterDC(&canvas), viewMode, shownRect);
-
-    cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
-    CopyCanvasToImage(&canvas, surface);
-    cairo_status_t status = cairo_surface_write_to_png_stream(surface, WriteToOutput, out);
-    cairo_surface_destroy(surface);
-    return status == CAIRO_STATUS_SUCCESS;
+    RasterInit(&canvas, pixels, w, h);
+    CliPaintCanvas(&canvas, viewMode, shownRect);
+    int ok = WriteCanvasPng(&canvas, out);
+    std::free(pixels);
+    return ok;
 }
 
 static int WriteVector(int viewMode, OutputFile *out, int pdf) {
@@ -303,8 +305,8 @@ static int CommandRender(int viewMode, const char *path, PictureFormat format) {
     if (ok) {
         if (format == PICTURE_PNG) ok = WritePng(viewMode, &out);
         else ok = WriteVector(viewMode, &out, format == PICTURE_PDF);
-        // A failure cairo found before any write failed (out of memory,
-        // say) still abandons the file.
+        // A failure the encoder found before any write failed (out of
+        // memory, say) still abandons the file.
         if (!ok && !out.error) out.error = EIO;
         ok = OutputCommit(&out);
     }

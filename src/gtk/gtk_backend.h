@@ -4,7 +4,8 @@
 // and a drawing area. The backend is split by what it talks to:
 //
 //   gtk_main.cpp      main(), the window, its menu bar and their signals
-//   gtk_paint.cpp     the paint cycle's device context and the busy cursor
+//   gtk_paint.cpp     the paint cycle's device context, the kept picture and
+//                     the busy cursor
 //   gtk_dialogs.cpp   message box, open-file dialog, map list, About box
 //
 // Everything else (what a command does, which view is drawn, the map list's
@@ -26,6 +27,11 @@ extern PlatWindow gtkMainWindow;
 // The drawing area's size in device pixels: the allocation times the
 // monitor's scale factor, so every line is one real pixel wide on any screen.
 void GtkClientPixels(PlatWindow *window, int *width, int *height);
+
+// Paints the drawing area from the kept finished picture when the model, the
+// view and the size are what they were when it was drawn. Returns 0, having
+// painted nothing, when a paint must draw the picture afresh.
+int GtkPaintKeptPicture(PlatWindow *window);
 
 // Text for a GTK label or title: GTK wants UTF-8, while paths and archive
 // names are bytes, so invalid sequences are shown as replacement characters.

@@ -5,7 +5,8 @@
 // handed to one handler of src/shell:
 //
 //   menu item activated      -> OnCommand(window, command identifier)
-//   drawing area draw        -> OnPaint (the device context is in gtk_paint.cpp)
+//   drawing area draw        -> OnPaint (the device context is in gtk_paint.cpp),
+//                               unless the kept picture is still the right one
 //   drawing area resized     -> OnSize
 //   wheel, left-button drag  -> OnWheel, OnDragStart / OnDragMove (zoom, pan)
 //   + = - arrows 0 Home      -> OnZoomKey
@@ -208,9 +209,11 @@ void PlatPostQuit(int code) {
     gtk_main_quit();
 }
 
+// An expose with nothing changed since the last paint is painted from the
+// kept picture; anything else is a paint through the shell.
 static gboolean OnAreaDraw(GtkWidget *, cairo_t *cr, gpointer) {
     gtkMainWindow.cr = cr;
-    OnPaint(&gtkMainWindow);
+    if (!GtkPaintKeptPicture(&gtkMainWindow)) OnPaint(&gtkMainWindow);
     gtkMainWindow.cr = nullptr;
     return TRUE;
 }

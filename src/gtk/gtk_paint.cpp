@@ -1,80 +1,223 @@
-// gtk_paint.cpp - the device context of a paint, and the busy cursor.
+// gtk_paint.cpp - the device context of a paint, the kept picture, and the
+// busy cursor.
 //
-// A paint draws the view into a RasterCanvas the size of the drawing area,
-// cleared to white, and then hands the finished image to cairo unscaled and
-// without antialiasing. The rasterizer is the one korvitan-cli renders with,
-// so the window shows exactly the pixels `korvitan-cli render` writes for
-// the same size.
+// A paint gathers the view's segments, draws them into a RasterCanvas the
+// size of the drawing area (on two threads for a large level), copies the
+// canvas into an image and hands it to the X server, where it is kept as
+// the finished picture. The rasterizer is the one korvitan-cli renders
+// with, so the window shows exactly the pixels `korvitan-cli render`
+// writes for the same size.
+//
+// An expose that finds the model, the view and the size as they were when
+// the kept picture was drawn (PictureKey) is painted from the kept picture
+// on the server, without drawing anything: a window moved over the program
+// and away again costs a copy on the server.
 //
 // The busy cursor lives on the drawing area's GdkWindow. GTK's "no cursor of
 // its own" is a null GdkCursor (inherit the parent's arrow), but the shell
 // takes a null cursor to mean "nothing was saved", so the inherited arrow is
 // represented by a PlatCursor of its own whose GdkCursor is null.
+#include <algorithm>
 #include <vector>
 
 #include "gtk/gtk_backend.h"
 #include "cairo/canvas_image.h"
+#include "map/model.h"
 #include "platform/platform.h"
 #include "raster/raster.h"
+#include "shell/shell.h"
+#include "shell/zoom_pan.h"
+
+// ---- What the picture shows -------------------------------------------------------------
+
+// Everything the picture in the drawing area depends on. A picture drawn
+// under one key is the right picture for as long as the key stays the same,
+// so every input of the drawing must be here.
+struct PictureKey {
+    uint32_t mapGeneration;  // the model: tables and bounds (MapGeneration)
+    int viewMode;            // the view
+    int width, height;       // the drawing area in device pixels
+    int scale;               // device pixels per GTK unit
+    int zoomed;              // the part of the view shown, when zoomed
+    ViewRect shown;
+};
+
+static PictureKey CurrentPictureKey(PlatWindow *window) {
+    PictureKey key = {MapGeneration, ViewMode, 0, 0, 1, 0, ViewRect{0, 0, 0, 0}};
+    GtkClientPixels(window, &key.width, &key.height);
+    if (window->area) key.scale = gtk_widget_get_scale_factor(window->area);
+    if (const ViewRect *shown = ShownViewRect()) {
+        key.zoomed = 1;
+        key.shown = *shown;
+    }
+    return key;
+}
+
+static bool SamePicture(const PictureKey &a, const PictureKey &b) {
+    return a.mapGeneration == b.mapGeneration && a.viewMode == b.viewMode && a.width == b.width &&
+           a.height == b.height && a.scale == b.scale && a.zoomed == b.zoomed &&
+           a.shown.x == b.shown.x && a.shown.y == b.shown.y && a.shown.width == b.shown.width &&
+           a.shown.height == b.shown.height;
+}
+
+// ---- The kept picture ---------------------------------------------------------------------
+
+// The surfaces behind a picture only ever grow: a resize by a pixel or two
+// reuses them, and a paint uses their top-left corner, the size of the
+// drawing area.
+struct GrownSurface {
+    cairo_surface_t *surface;
+    int width, height;  // what it holds, in its own units
+    int scale;
+};
+
+static bool Holds(const GrownSurface &s, int width, int height, int scale) {
+    return s.surface && s.width >= width && s.height >= height && s.scale == scale;
+}
+
+static void Replace(GrownSurface *s, cairo_surface_t *surface, int width, int height, int scale) {
+    if (s->surface) cairo_surface_destroy(s->surface);
+    *s = GrownSurface{surface, width, height, scale};
+}
+
+// The finished picture on the X server (GTK units) and what it shows; no
+// surface until a paint has finished, or when the server would not make one.
+static GrownSurface keptPicture;
+static PictureKey keptKey;
+
+// The top-left area of source, width x height GTK units, onto cr as it is.
+static void PaintArea(cairo_t *cr, cairo_surface_t *source, int width, int height) {
+    cairo_save(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, source, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    cairo_rectangle(cr, 0, 0, width, height);
+    cairo_fill(cr);
+    cairo_restore(cr);
+}
+
+static void PaintFromKept(PlatWindow *window, const PictureKey &key) {
+    PaintArea(window->cr, keptPicture.surface, key.width / key.scale, key.height / key.scale);
+}
+
+int GtkPaintKeptPicture(PlatWindow *window) {
+    if (!keptPicture.surface || !window->cr) return 0;
+    PictureKey key = CurrentPictureKey(window);
+    if (!SamePicture(keptKey, key)) return 0;
+    PaintFromKept(window, key);
+    return 1;
+}
+
+// Makes sure the kept picture's surface holds the drawing area; false when
+// the area has no window or the server would not make a surface.
+static bool KeptPictureHolds(PlatWindow *window, const PictureKey &key) {
+    int width = key.width / key.scale, height = key.height / key.scale;
+    if (Holds(keptPicture, width, height, key.scale)) return true;
+    GdkWindow *area = window->area ? gtk_widget_get_window(window->area) : nullptr;
+    if (!area) return false;
+    width = std::max(width, keptPicture.width);
+    height = std::max(height, keptPicture.height);
+    cairo_surface_t *picture = gdk_window_create_similar_surface(area, CAIRO_CONTENT_COLOR, width, height);
+    if (cairo_surface_status(picture) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(picture);
+        Replace(&keptPicture, nullptr, 0, 0, 0);
+        return false;
+    }
+    Replace(&keptPicture, picture, width, height, key.scale);
+    return true;
+}
 
 // ---- The device context -----------------------------------------------------------
 
 struct PlatDC {
     RasterCanvas canvas;
+    PictureKey key;  // what is being drawn
+    int32_t currentX, currentY;
 };
 
 static PlatDC paintDC;
 static std::vector<uint8_t> paintPixels;
-static cairo_surface_t *paintImage;  // kept between paints of the same size
+static std::vector<RasterSegment> paintSegments;  // the paint's lines, drawn at its end
+static GrownSurface paintImage;  // the canvas in cairo's format, in device pixels
 
 PlatDC *PlatBeginPaint(PlatWindow *window) {
-    int width, height;
-    GtkClientPixels(window, &width, &height);
+    paintDC.key = CurrentPictureKey(window);
+    int width = paintDC.key.width, height = paintDC.key.height;
     paintPixels.resize(size_t(width) * size_t(height));
     RasterInit(&paintDC.canvas, paintPixels.data(), width, height);
     RasterClear(&paintDC.canvas);
+    paintSegments.clear();
+    paintDC.currentX = paintDC.currentY = 0;
     return &paintDC;
 }
 
-static cairo_surface_t *ImageOfSize(int width, int height) {
-    if (paintImage && cairo_image_surface_get_width(paintImage) == width &&
-        cairo_image_surface_get_height(paintImage) == height)
-        return paintImage;
-    if (paintImage) cairo_surface_destroy(paintImage);
-    paintImage = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-    return paintImage;
+// The image the canvas is copied into, at least width x height pixels, in
+// the server's preferred kind (shared memory where the server offers it, so
+// handing it over is one copy on the server's side). Null when none can be
+// made.
+static cairo_surface_t *ImageHolding(PlatWindow *window, int width, int height, int scale) {
+    if (Holds(paintImage, width, height, scale)) return paintImage.surface;
+    width = std::max(width, paintImage.width);
+    height = std::max(height, paintImage.height);
+    GdkWindow *area = gtk_widget_get_window(window->area);
+    cairo_surface_t *image =
+        area ? gdk_window_create_similar_image_surface(area, CAIRO_FORMAT_RGB24, width, height, scale)
+             : nullptr;
+    // The canvas is copied into its bytes, so it must be an image surface.
+    if (!image || cairo_surface_get_type(image) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_image_surface_get_format(image) != CAIRO_FORMAT_RGB24) {
+        if (image) cairo_surface_destroy(image);
+        image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    }
+    if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(image);
+        Replace(&paintImage, nullptr, 0, 0, 0);
+        return nullptr;
+    }
+    // The canvas is in device pixels; the device scale makes cairo put each
+    // one on one pixel of the screen whatever the monitor's scale factor.
+    cairo_surface_set_device_scale(image, scale, scale);
+    Replace(&paintImage, image, width, height, scale);
+    return image;
 }
 
 void PlatEndPaint(PlatWindow *window, PlatDC *dc) {
-    int width = dc->canvas.width, height = dc->canvas.height;
-    if (!window->cr || width <= 0 || height <= 0) return;
-    cairo_surface_t *image = ImageOfSize(width, height);
-    if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) return;
-
+    RasterDrawSegments(&dc->canvas, paintSegments.data(), paintSegments.size());
+    const PictureKey &key = dc->key;
+    if (!window->cr || key.width <= 0 || key.height <= 0) return;
+    cairo_surface_t *image = ImageHolding(window, key.width, key.height, key.scale);
+    if (!image) return;
     CopyCanvasToImage(&dc->canvas, image);
-
-    // The canvas is in device pixels; the device scale makes cairo put each
-    // one on one pixel of the screen whatever the monitor's scale factor.
-    int scale = gtk_widget_get_scale_factor(window->area);
-    cairo_surface_set_device_scale(image, scale, scale);
-    cairo_t *cr = window->cr;
-    cairo_save(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(cr, image, 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-    cairo_paint(cr);
-    cairo_restore(cr);
+    int width = key.width / key.scale, height = key.height / key.scale;
+    if (!KeptPictureHolds(window, key)) {
+        PaintArea(window->cr, image, width, height);  // shown, but not kept
+        return;
+    }
+    // Handed to the server once, kept there, and shown from there.
+    cairo_t *upload = cairo_create(keptPicture.surface);
+    PaintArea(upload, image, width, height);
+    cairo_destroy(upload);
+    keptKey = key;
+    PaintFromKept(window, key);
 }
 
 // The views' extents are stretched over the canvas by the rasterizer, which
-// is what the anisotropic mapping mode does on Windows.
+// is what the anisotropic mapping mode does on Windows. The lines are
+// gathered and drawn together when the paint ends.
 void PlatSetMapModeAnisotropic(PlatDC *) {}
 void PlatSetViewportExt(PlatDC *dc, int32_t width, int32_t height) { RasterSetViewportExt(&dc->canvas, width, height); }
 void PlatSetWindowExt(PlatDC *dc, int32_t width, int32_t height) { RasterSetWindowExt(&dc->canvas, width, height); }
 void PlatSetWindowOrg(PlatDC *dc, int32_t x, int32_t y) { RasterSetWindowOrg(&dc->canvas, x, y); }
-void PlatMoveTo(PlatDC *dc, int32_t x, int32_t y) { RasterMoveTo(&dc->canvas, x, y); }
-void PlatLineTo(PlatDC *dc, int32_t x, int32_t y) { RasterLineTo(&dc->canvas, x, y); }
+void PlatMoveTo(PlatDC *dc, int32_t x, int32_t y) {
+    dc->currentX = x;
+    dc->currentY = y;
+}
+void PlatLineTo(PlatDC *dc, int32_t x, int32_t y) {
+    paintSegments.push_back({dc->currentX, dc->currentY, x, y});
+    dc->currentX = x;
+    dc->currentY = y;
+}
 
 // ---- The busy cursor ----------------------------------------------------------------
 

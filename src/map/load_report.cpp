@@ -10,7 +10,10 @@ static LoadResult lastLoad = {LOAD_NO_MAP, nullptr, nullptr};
 
 LoadResult LastLoadResult(void) { return lastLoad; }
 
-void EndLoad(LoadStatus status) { lastLoad = LoadResult{status, nullptr, nullptr}; }
+void EndLoad(LoadStatus status) {
+    lastLoad = LoadResult{status, nullptr, nullptr};
+    MapGeneration++;  // the tables are whole now
+}
 
 void ReportLoadFailure(PlatWindow *window, const char *text, const char *caption) {
     lastLoad = LoadResult{LOAD_FAILED, text, caption};

@@ -47,6 +47,11 @@ enum {
 
 extern MapModel MapData;
 extern MapBoundsRecord MapBounds;
+// Counts the changes of the model: every release, every bounds measure and
+// every end of a load adds one. A picture drawn at one count is still the
+// picture of the model while the count stays the same, which lets the
+// desktop window keep its finished picture between repaints.
+extern uint32_t MapGeneration;
 // The last path the user chose; never cleared, pre-fills the next choice.
 extern char fileName[FILE_NAME_SIZE];
 // The map chosen in the map list; empty text means none was chosen.

@@ -13,9 +13,12 @@
 // visible step, so a clipped line lights the same pixels as the whole line.
 #include "raster/raster.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cmath>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -121,13 +124,20 @@ bool InsideCanvas(const RasterCanvas *canvas, int64_t x, int64_t y) {
     return x >= 0 && x < canvas->width && y >= 0 && y < canvas->height;
 }
 
+// Lights one pixel. A relaxed atomic store, because two threads drawing
+// one batch may light the same pixel; it compiles to a plain byte store.
+inline void SetBlack(uint8_t *pixel) {
+    std::atomic_ref<uint8_t>(*pixel).store(RASTER_BLACK, std::memory_order_relaxed);
+}
+static_assert(std::atomic_ref<uint8_t>::required_alignment == 1, "any byte of the canvas can be lit");
+
 // The hot loop: one store per step, no division. Error is int64_t whenever
 // 2n fits, so ordinary lines never touch 128-bit arithmetic here.
 template <typename Error>
 void StepPixels(uint8_t *pixels, ptrdiff_t index, ptrdiff_t majorStride, ptrdiff_t minorStride,
                 int64_t count, Error error, Error minorDelta2, Error steps2) {
     for (int64_t k = 0; k < count; ++k) {
-        pixels[index] = RASTER_BLACK;
+        SetBlack(&pixels[index]);
         index += majorStride;
         error -= minorDelta2;
         if (error < 0) {
@@ -202,19 +212,72 @@ void RasterMoveTo(RasterCanvas *canvas, int32_t x, int32_t y) {
     canvas->currentY = y;
 }
 
+static bool Mappable(const RasterCanvas *canvas) {
+    return canvas->windowWidth != 0 && canvas->windowHeight != 0 && canvas->viewportWidth != 0 &&
+           canvas->viewportHeight != 0;
+}
+
+// The line between two logical points, both mapped to the device; the
+// window origin is taken off in 64 bits.
+static void LogicalLine(RasterCanvas *canvas, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    int32_t vw = canvas->viewportWidth, vh = canvas->viewportHeight;
+    int32_t ww = canvas->windowWidth, wh = canvas->windowHeight;
+    int64_t ox = canvas->windowX, oy = canvas->windowY;
+    DeviceLine(canvas, RasterMapCoordinate(x0 - ox, vw, ww), RasterMapCoordinate(y0 - oy, vh, wh),
+               RasterMapCoordinate(x1 - ox, vw, ww), RasterMapCoordinate(y1 - oy, vh, wh));
+}
+
 void RasterLineTo(RasterCanvas *canvas, int32_t x, int32_t y) {
-    bool mappable = canvas->windowWidth != 0 && canvas->windowHeight != 0 &&
-                    canvas->viewportWidth != 0 && canvas->viewportHeight != 0;
-    if (mappable) {
-        int32_t vw = canvas->viewportWidth, vh = canvas->viewportHeight;
-        int32_t ww = canvas->windowWidth, wh = canvas->windowHeight;
-        int64_t ox = canvas->windowX, oy = canvas->windowY;
-        DeviceLine(canvas, RasterMapCoordinate(canvas->currentX - ox, vw, ww),
-                   RasterMapCoordinate(canvas->currentY - oy, vh, wh),
-                   RasterMapCoordinate(x - ox, vw, ww), RasterMapCoordinate(y - oy, vh, wh));
-    }
+    if (Mappable(canvas)) LogicalLine(canvas, canvas->currentX, canvas->currentY, x, y);
     canvas->currentX = x;
     canvas->currentY = y;
+}
+
+static float MappingScale(int32_t viewport, int32_t window) {
+    return float(double(viewport) / double(window));
+}
+
+static int64_t MapWithScale(int64_t v, float scale) {
+    return int64_t(std::floor(double(v) * double(scale) + 0.5));
+}
+
+// One thread's share of a batch: RasterMapCoordinate's mapping with the two
+// scales worked out once for the whole share. Only the pixels are written,
+// so two shares can run at once on the same canvas.
+static void DrawShare(RasterCanvas *canvas, const RasterSegment *segments, size_t count) {
+    float sx = MappingScale(canvas->viewportWidth, canvas->windowWidth);
+    float sy = MappingScale(canvas->viewportHeight, canvas->windowHeight);
+    int64_t ox = canvas->windowX, oy = canvas->windowY;
+    for (size_t i = 0; i < count; i++) {
+        const RasterSegment &s = segments[i];
+        DeviceLine(canvas, MapWithScale(s.x0 - ox, sx), MapWithScale(s.y0 - oy, sy),
+                   MapWithScale(s.x1 - ox, sx), MapWithScale(s.y1 - oy, sy));
+    }
+}
+
+void RasterDrawSegmentsThreads(RasterCanvas *canvas, const RasterSegment *segments, size_t count,
+                               int threads) {
+    if (count == 0) return;
+    if (Mappable(canvas)) {
+        // The first half to a second thread, the rest here. Segments come
+        // in the level's order, which keeps nearby lines together, so the
+        // two halves mostly touch different parts of the canvas.
+        size_t half = threads >= 2 ? count / 2 : 0;
+        std::thread helper;
+        try {
+            if (half) helper = std::thread(DrawShare, canvas, segments, half);
+        } catch (const std::system_error &) {
+            half = 0;  // no thread to be had: all of it here
+        }
+        DrawShare(canvas, segments + half, count - half);
+        if (helper.joinable()) helper.join();
+    }
+    canvas->currentX = segments[count - 1].x1;
+    canvas->currentY = segments[count - 1].y1;
+}
+
+void RasterDrawSegments(RasterCanvas *canvas, const RasterSegment *segments, size_t count) {
+    RasterDrawSegmentsThreads(canvas, segments, count, count >= RASTER_THREAD_THRESHOLD ? 2 : 1);
 }
 
 // The mapping keeps the scale viewport/window as a 32-bit float, as the
@@ -222,8 +285,7 @@ void RasterLineTo(RasterCanvas *canvas, int32_t x, int32_t y) {
 // rounding halves up. The float scale matters: 2085 * 722/2780 is exactly
 // 541.5 (pixel 542), but with the float scale it is 541.49997..., pixel 541.
 int64_t RasterMapCoordinate(int64_t v, int32_t viewport, int32_t window) {
-    float scale = float(double(viewport) / double(window));
-    return int64_t(std::floor(double(v) * double(scale) + 0.5));
+    return MapWithScale(v, MappingScale(viewport, window));
 }
 
 // A line whose two ends are inside the canvas needs no clipping and no

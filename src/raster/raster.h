@@ -20,6 +20,14 @@
 // Host-free: no cairo, no GTK, no Windows. The GTK window and korvitan-cli
 // both paint through it, which is what makes their pixels identical.
 //
+// A batch of segments can be drawn at once; a large one is split between
+// two threads, each drawing its share of the segments into the same
+// canvas. The pixels are the same whatever the split: every drawn pixel is
+// set to black and nothing else is ever written while lines are drawn, so
+// the order of the writes cannot matter. The writes are relaxed atomic
+// byte stores, so two threads that light the same pixel are not a data
+// race (on x86-64 such a store is a plain byte store).
+//
 // Use:
 //   RasterCanvas canvas;
 //   RasterInit(&canvas, pixels, width, height);   // pixels: width*height bytes
@@ -27,9 +35,11 @@
 //   RasterSetViewportExt(&canvas, width, height);
 //   RasterSetWindowExt(&canvas, W, H);
 //   RasterMoveTo(&canvas, x1, y1); RasterLineTo(&canvas, x2, y2); ...
+//   or, for a whole picture: RasterDrawSegments(&canvas, segments, count);
 #ifndef KORVITAN_RASTER_H
 #define KORVITAN_RASTER_H
 
+#include <cstddef>
 #include <cstdint>
 
 enum { RASTER_WHITE = 0, RASTER_BLACK = 1 };
@@ -58,6 +68,27 @@ void RasterSetWindowExt(RasterCanvas *canvas, int32_t width, int32_t height);
 void RasterSetWindowOrg(RasterCanvas *canvas, int32_t x, int32_t y);
 void RasterMoveTo(RasterCanvas *canvas, int32_t x, int32_t y);
 void RasterLineTo(RasterCanvas *canvas, int32_t x, int32_t y);
+
+// One line of a batch, in logical coordinates.
+struct RasterSegment {
+    int32_t x0, y0, x1, y1;
+};
+
+// From this many segments on, RasterDrawSegments uses two threads. Below
+// it, starting a thread costs more than it saves (scripts/bench measures
+// both sides of it).
+enum { RASTER_THREAD_THRESHOLD = 100000 };
+
+// Draws each segment as RasterMoveTo(x0, y0) + RasterLineTo(x1, y1), with
+// the canvas's extents: exactly the pixels of drawing them one by one. The
+// current point ends at the last segment's end. Two threads from
+// RASTER_THREAD_THRESHOLD segments on, else one.
+void RasterDrawSegments(RasterCanvas *canvas, const RasterSegment *segments, size_t count);
+// The same with the number of threads chosen by the caller: 1, or 2 (the
+// second thread is left out when it cannot be started). RasterDrawSegments
+// chooses by the count; scripts/bench measures both choices.
+void RasterDrawSegmentsThreads(RasterCanvas *canvas, const RasterSegment *segments, size_t count,
+                               int threads);
 
 // Maps one logical coordinate, less the window origin, to its device pixel:
 // floor(v * float(viewport/window) + 1/2). window must not be 0.

@@ -3,6 +3,12 @@
 // Serves every program but the Windows one. Reads loop until the count is
 // delivered or the file ends, so "bytes delivered" means what it says even
 // for pipes and large reads that the kernel hands back in pieces.
+//
+// A load asks for the size before every table and seeks before every read,
+// though the tables mostly follow one another. So the size is taken once,
+// when the file is opened, and the layer keeps track of the position: a
+// seek to where the file already stands makes no system call, and a load
+// of a level is open, fstat, one read per table, close.
 #include <cerrno>
 #include <fcntl.h>
 #include <new>
@@ -13,12 +19,16 @@
 
 struct PlatFile {
     int fd;
+    int64_t size;      // at open; -1 when the file is not a regular file
+    int64_t position;  // where the next read starts; -1 when not known
 };
 
 PlatFile *PlatOpenFile(const char *path) {
     int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
-    PlatFile *file = new (std::nothrow) PlatFile{fd};
+    struct stat st;
+    int64_t size = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? int64_t(st.st_size) : -1;
+    PlatFile *file = new (std::nothrow) PlatFile{fd, size, 0};
     if (!file) close(fd);
     return file;
 }
@@ -29,22 +39,26 @@ uint32_t PlatReadFile(PlatFile *file, void *buffer, uint32_t n) {
     while (delivered < n) {
         ssize_t got = read(file->fd, out + delivered, n - delivered);
         if (got < 0 && errno == EINTR) continue;
+        if (got < 0) file->position = -1;  // where a failed read left it is not known
         if (got <= 0) break;
         delivered += uint32_t(got);
     }
+    if (file->position >= 0) file->position += delivered;
     return delivered;
 }
 
 int PlatSeekFile(PlatFile *file, int64_t position) {
     if (position < 0) return 0;
-    return lseek(file->fd, off_t(position), SEEK_SET) == off_t(position);
+    if (position == file->position) return 1;
+    if (lseek(file->fd, off_t(position), SEEK_SET) != off_t(position)) {
+        file->position = -1;
+        return 0;
+    }
+    file->position = position;
+    return 1;
 }
 
-int64_t PlatFileSize(PlatFile *file) {
-    struct stat st;
-    if (fstat(file->fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-    return int64_t(st.st_size);
-}
+int64_t PlatFileSize(PlatFile *file) { return file->size; }
 
 void PlatCloseFile(PlatFile *file) {
     if (!file) return;

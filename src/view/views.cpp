@@ -2,6 +2,7 @@
 #include "view/views.h"
 
 #include <cstdint>
+#include <cstdlib>
 
 #include "map/model.h"
 #include "platform/platform.h"
@@ -102,10 +103,14 @@ int BeginViewFrame(int viewMode, int32_t clientRight, int32_t clientBottom, View
     return 1;
 }
 
-static ViewPoint ProjectVertex(const ViewFrame *f, const Vertex *vertex) {
+// The logical point of a vertex; OBLIQUE is the frame's oblique flag, a
+// template argument so that the table's loop has no test per vertex, and
+// the function is inlined into that loop.
+template <int OBLIQUE>
+[[gnu::always_inline]] inline static ViewPoint Project(const ViewFrame *f, const Vertex *vertex) {
     float rh = Relative(vertex->*(f->h), f->minH);
     float rv = Relative(vertex->*(f->v), f->minV);
-    if (!f->oblique) {
+    if (!OBLIQUE) {
         // The vertical range first, then the point's height subtracted from
         // it, then the margin: the order fixes the rounding.
         return ViewPoint{Trunc32(double(rh) + f->margin),
@@ -115,6 +120,39 @@ static ViewPoint ProjectVertex(const ViewFrame *f, const Vertex *vertex) {
     float sx = ObliqueH(rh, rd);
     float sy = ObliqueV(rv, rd);
     return ViewPoint{Trunc32(double(sx)), Trunc32(f->flip - double(sy))};
+}
+
+static ViewPoint ProjectVertex(const ViewFrame *f, const Vertex *vertex) {
+    return f->oblique ? Project<1>(f, vertex) : Project<0>(f, vertex);
+}
+
+// The projected table: kept between paints, grown to the largest level
+// seen. Plain C heap, not PlatAlloc: the platform's allocator is the
+// readers' (and what the tests count of them).
+static ViewPoint *projected;
+static size_t projectedCapacity;
+
+// One loop per kind of view, the frame copied into a local so that nothing
+// of it is read again per vertex.
+template <int OBLIQUE>
+static void ProjectAll(const ViewFrame *frame, ViewPoint *out) {
+    const ViewFrame f = *frame;
+    const Vertex *vertices = MapData.vertices;
+    int32_t n = MapData.vertexCount;
+    for (int32_t k = 0; k < n; k++) out[k] = Project<OBLIQUE>(&f, &vertices[k]);
+}
+
+const ViewPoint *ProjectVertices(const ViewFrame *frame) {
+    size_t n = MapData.vertexCount > 0 ? size_t(MapData.vertexCount) : 0;
+    if (n > projectedCapacity) {
+        void *grown = std::realloc(projected, n * sizeof(ViewPoint));
+        if (!grown) return nullptr;
+        projected = static_cast<ViewPoint *>(grown);
+        projectedCapacity = n;
+    }
+    if (frame->oblique) ProjectAll<1>(frame, projected);
+    else ProjectAll<0>(frame, projected);
+    return projected;
 }
 
 int ViewSegmentAt(const ViewFrame *frame, int32_t i, ViewSegment *segment) {
@@ -142,9 +180,11 @@ void DrawViewPart(PlatWindow *window, PlatDC *dc, int viewMode, const ViewRect *
     if (shown) rect = ClampViewRect(*shown, frame.windowWidth, frame.windowHeight);
     PlatSetWindowExt(dc, rect.width, rect.height);
     if (rect.x != 0 || rect.y != 0) PlatSetWindowOrg(dc, rect.x, rect.y);
+    const ViewPoint *points = ProjectVertices(&frame);
     ViewSegment segment;
     for (int32_t i = 0; i < MapData.edgeCount; i++) {
-        if (!ViewSegmentAt(&frame, i, &segment)) continue;
+        int drawn = points ? ViewSegmentFrom(points, i, &segment) : ViewSegmentAt(&frame, i, &segment);
+        if (!drawn) continue;
         PlatMoveTo(dc, segment.start.x, segment.start.y);
         PlatLineTo(dc, segment.end.x, segment.end.y);
     }

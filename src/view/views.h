@@ -2,10 +2,11 @@
 // one line segment per edge.
 //
 // Each view stretches the projected bounding box of the level over the whole
-// client area. The geometry is computed without any host call and streamed
-// edge by edge (nothing is cached between paints and nothing is allocated
-// per paint); the Draw routines then issue the drawing calls through the
-// platform layer.
+// client area. The geometry is computed without any host call: each vertex
+// is projected once per paint into a table the views keep (it grows when a
+// level has more vertices than any before, so a repaint allocates nothing),
+// and each edge's segment is its two ends looked up there. DrawView then
+// issues the drawing calls through the platform layer.
 //
 // Numbers: bounds and vertex components are 32-bit floats; arithmetic is in
 // double precision; each difference from an axis minimum and each oblique
@@ -17,6 +18,7 @@
 
 #include <cstdint>
 
+#include "map/model.h"
 #include "map/records.h"
 #include "view/zoom.h"
 
@@ -55,9 +57,29 @@ struct ViewSegment {
 // Sets up the frame of viewMode (105 to 110) for the current MapBounds and
 // the given client size. Returns 0 for any other view mode.
 int BeginViewFrame(int viewMode, int32_t clientRight, int32_t clientBottom, ViewFrame *frame);
-// The segment of edge i of MapData. Returns 0 when the edge names a vertex
-// beyond the vertex table: such an edge is skipped and draws nothing.
+// The segment of edge i of MapData, its two ends projected on the spot.
+// Returns 0 when the edge names a vertex beyond the vertex table: such an
+// edge is skipped and draws nothing.
 int ViewSegmentAt(const ViewFrame *frame, int32_t i, ViewSegment *segment);
+
+// Every vertex of MapData projected for the frame, once, into the views'
+// table: entry k is the logical point of vertex k, exactly as ViewSegmentAt
+// computes it. The table is valid until the next call. Null when the table
+// cannot grow to the level's size (out of memory); ViewSegmentAt still
+// works then.
+const ViewPoint *ProjectVertices(const ViewFrame *frame);
+
+// The segment of edge i of MapData from a table of ProjectVertices: the
+// same segment, and the same skipped edges, as ViewSegmentAt.
+inline int ViewSegmentFrom(const ViewPoint *points, int32_t i, ViewSegment *segment) {
+    uint32_t first, second;
+    EdgeEnds(i, &first, &second);
+    uint32_t count = uint32_t(MapData.vertexCount);
+    if (first >= count || second >= count) return 0;
+    segment->start = points[first];
+    segment->end = points[second];
+    return 1;
+}
 
 // Draws the view of the loaded level on dc: client size, anisotropic
 // mapping of W x H onto it, then one MoveTo/LineTo pair per edge in table

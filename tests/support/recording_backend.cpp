@@ -112,6 +112,7 @@ void PlatRunAboutDialog(PlatWindow *) {
 // selects a row (or none) and presses OK or Cancel.
 void PlatRunMapSelectDialog(PlatWindow *) {
     recording.dialogRuns++;
+    recording.dialogGeneration = MapGeneration;
     Event("dialog");
     PlatDialog dialog{{}, -1, -1};
     MapSelectInit(&dialog);

@@ -1,0 +1,412 @@
+// ratios.cpp - the hot paths of KORVITAN measured against their floors, side
+// by side in one run, as ratios (scripts/bench prints them with the window's).
+//
+//   korvitan_ratios LEVEL_DIR CLI [REPETITIONS]
+//
+// LEVEL_DIR holds the levels `mkdemo --bench` writes (town.bsp, about 20,000
+// edges; grid_4k_60k.bsp; grid_64k_1m.bsp); CLI is korvitan-cli. Every
+// repetition times the path and its floor one after the other, each run
+// often enough to last a few tens of milliseconds. A row shows the fastest
+// path time over the fastest floor time (min), the median of the
+// repetitions' ratios (median), the target, and the median times.
+//
+// The floors, written out below so anyone can read what they are:
+//   load      open + read of the whole file into a fresh heap block + close
+//   segments  each vertex projected once into a table (the views' own
+//             arithmetic, written out for the view), then per edge the two
+//             ends looked up: the same segments, byte for byte
+//   raster    a plain Bresenham loop over the same device segments (mapped
+//             beforehand) on a canvas one pixel wider and taller, so it needs
+//             no clipping and no bounds check
+//   draw      the segments floor followed by the raster floor, one thread
+//   render    `korvitan-cli info` on the same file, as a whole process
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "map/level_reader.h"
+#include "map/model.h"
+#include "raster/raster.h"
+#include "res/resource.h"
+#include "support/recording_backend.h"
+#include "support/temp_files.h"
+#include "view/views.h"
+
+extern char **environ;
+
+enum { CANVAS_WIDTH = 1920, CANVAS_HEIGHT = 1080 };
+
+static int repetitions = 7;
+
+using Clock = std::chrono::steady_clock;
+
+static double Seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
+
+// Seconds per call of fn, called until at least minSeconds have passed.
+template <typename Fn>
+static double TimePerCall(Fn fn, double minSeconds = 0.03) {
+    int calls = 0;
+    Clock::time_point start = Clock::now(), now;
+    do {
+        fn();
+        calls++;
+        now = Clock::now();
+    } while (Seconds(start, now) < minSeconds);
+    return Seconds(start, now) / calls;
+}
+
+static double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// min: the fastest time of the path over the fastest of the floor, what
+// the code does when nothing else runs; median: the median of the
+// repetitions' ratios, what it did while the machine was shared.
+static void PrintRow(const std::string &name, const std::vector<double> &paths,
+                     const std::vector<double> &floors, const char *target) {
+    std::vector<double> ratios;
+    for (size_t i = 0; i < paths.size(); i++) ratios.push_back(paths[i] / floors[i]);
+    double fastest = *std::min_element(paths.begin(), paths.end()) /
+                     *std::min_element(floors.begin(), floors.end());
+    std::printf("%-46s %7.2f %7.2f %8s   %.3g ms vs %.3g ms\n", name.c_str(), fastest, Median(ratios),
+                target, Median(paths) * 1e3, Median(floors) * 1e3);
+    std::fflush(stdout);
+}
+
+// Times path and floor side by side, repetition after repetition.
+template <typename Path, typename Floor>
+static void Compare(const std::string &name, const char *target, Path path, Floor floor) {
+    std::vector<double> paths, floors;
+    for (int r = 0; r < repetitions; r++) {
+        paths.push_back(TimePerCall(path));
+        floors.push_back(TimePerCall(floor));
+    }
+    PrintRow(name, paths, floors, target);
+}
+
+// ---- Levels -----------------------------------------------------------------------
+
+struct Level {
+    const char *file;
+    const char *name;
+};
+
+static const Level TOWN = {"town.bsp", "town 16k/22k"};
+static const Level GRID_60K = {"grid_4k_60k.bsp", "grid 4k/60k"};
+static const Level GRID_1M = {"grid_64k_1m.bsp", "grid 64k/1M"};
+
+static std::string levelDir;
+
+static std::string PathOf(const Level &level) { return levelDir + "/" + level.file; }
+
+static void Load(const Level &level) {
+    ChooseFile(PathOf(level));
+    if (!LoadBspFile(RecordingWindow())) {
+        std::fprintf(stderr, "korvitan_ratios: cannot load %s\n", PathOf(level).c_str());
+        std::exit(1);
+    }
+    recording.titles.clear();
+    recording.events.clear();
+}
+
+// ---- Load ---------------------------------------------------------------------------
+
+static void ReadWholeFile(const std::string &path, size_t size) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    void *block = std::malloc(size);
+    if (fd < 0 || !block || read(fd, block, size) != ssize_t(size)) std::abort();
+    close(fd);
+    std::free(block);
+}
+
+static void CompareLoad(const Level &level) {
+    std::string path = PathOf(level);
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) std::abort();
+    FreeMapData();
+    Compare(std::string("load ") + level.name + " / open+read+close", "1.5",
+            [&] {
+                Load(level);
+                FreeMapData();
+            },
+            [&] { ReadWholeFile(path, size_t(st.st_size)); });
+}
+
+// ---- Segments -------------------------------------------------------------------------
+
+static int32_t Trunc32(double v) {
+    if (v != v) return 0;
+    if (v >= 2147483647.0) return INT32_MAX;
+    if (v <= -2147483648.0) return INT32_MIN;
+    return int32_t(v);
+}
+
+// The floor's projection of the X-Y view: each difference from the minimum
+// rounded to float, the flip and the margin in double.
+static ViewPoint FloorXY(const ViewFrame &f, const Vertex &v) {
+    float rh = float(double(v.x) - double(f.minH));
+    float rv = float(double(v.y) - double(f.minV));
+    return {Trunc32(double(rh) + f.margin), Trunc32((f.flip - double(rv)) + f.margin)};
+}
+
+// The floor's projection of the 3D (Z) view: x and y moved by the depth z.
+static ViewPoint Floor3DZ(const ViewFrame &f, const Vertex &v) {
+    float rh = float(double(v.x) - double(f.minH));
+    float rv = float(double(v.y) - double(f.minV));
+    float rd = float(double(v.z) - double(f.minD));
+    double depth = double(rd) * double(OBLIQUE_SCALE);
+    float sx = float(double(rh) + depth * double(OBLIQUE_COS));
+    float sy = float(double(rv) + depth * double(OBLIQUE_SIN));
+    return {Trunc32(double(sx)), Trunc32(f.flip - double(sy))};
+}
+
+static std::vector<ViewPoint> floorPoints;
+
+// Project once, look up per edge. Returns the number of segments.
+static size_t FloorSegments(int viewMode, std::vector<ViewSegment> *out) {
+    ViewFrame f;
+    BeginViewFrame(viewMode, CANVAS_WIDTH, CANVAS_HEIGHT, &f);
+    int32_t n = MapData.vertexCount;
+    floorPoints.resize(size_t(n));
+    if (viewMode == IDM_VIEW_XY)
+        for (int32_t i = 0; i < n; i++) floorPoints[size_t(i)] = FloorXY(f, MapData.vertices[i]);
+    else
+        for (int32_t i = 0; i < n; i++) floorPoints[size_t(i)] = Floor3DZ(f, MapData.vertices[i]);
+    out->resize(size_t(MapData.edgeCount));
+    size_t k = 0;
+    for (int32_t i = 0; i < MapData.edgeCount; i++) {
+        const Edge &e = MapData.edges[i];
+        if (e.first >= uint32_t(n) || e.second >= uint32_t(n)) continue;
+        (*out)[k++] = ViewSegment{floorPoints[e.first], floorPoints[e.second]};
+    }
+    return k;
+}
+
+// The program's way to the segments of a view, as DrawView computes them:
+// the vertices projected once, then both ends of each edge looked up.
+static size_t ProgramSegments(int viewMode, std::vector<ViewSegment> *out) {
+    ViewFrame frame;
+    BeginViewFrame(viewMode, CANVAS_WIDTH, CANVAS_HEIGHT, &frame);
+    out->resize(size_t(MapData.edgeCount));
+    const ViewPoint *points = ProjectVertices(&frame);
+    size_t k = 0;
+    ViewSegment s;
+    for (int32_t i = 0; i < MapData.edgeCount; i++)
+        if (ViewSegmentFrom(points, i, &s)) (*out)[k++] = s;
+    return k;
+}
+
+// The same gathered as the programs' backends gather them for the raster.
+static size_t ProgramRasterSegments(int viewMode, std::vector<RasterSegment> *out) {
+    ViewFrame frame;
+    BeginViewFrame(viewMode, CANVAS_WIDTH, CANVAS_HEIGHT, &frame);
+    out->resize(size_t(MapData.edgeCount));
+    const ViewPoint *points = ProjectVertices(&frame);
+    size_t k = 0;
+    ViewSegment s;
+    for (int32_t i = 0; i < MapData.edgeCount; i++)
+        if (ViewSegmentFrom(points, i, &s)) (*out)[k++] = {s.start.x, s.start.y, s.end.x, s.end.y};
+    return k;
+}
+
+static const char *ViewName(int viewMode) { return viewMode == IDM_VIEW_XY ? "xy" : "3dz"; }
+
+static void CompareSegments(const Level &level, int viewMode) {
+    Load(level);
+    std::vector<ViewSegment> ours, floor;
+    size_t n = ProgramSegments(viewMode, &ours);
+    if (FloorSegments(viewMode, &floor) != n || std::memcmp(ours.data(), floor.data(), n * sizeof(ViewSegment))) {
+        std::fprintf(stderr, "korvitan_ratios: the floor's segments differ from the program's\n");
+        std::exit(1);
+    }
+    Compare(std::string("segments ") + level.name + " " + ViewName(viewMode) + " / project-once",
+            "1.2", [&] { ProgramSegments(viewMode, &ours); }, [&] { FloorSegments(viewMode, &floor); });
+    FreeMapData();
+}
+
+// ---- Raster -----------------------------------------------------------------------------
+
+struct DeviceSegment {
+    int32_t x0, y0, x1, y1;
+};
+
+// The floor's canvas has a spare column and row for the end points that map
+// onto the far border (the end pixel itself is never drawn).
+static std::vector<uint8_t> floorPixels(size_t(CANVAS_WIDTH + 1) * (CANVAS_HEIGHT + 1));
+
+static void FloorLine(const DeviceSegment &s) {
+    const ptrdiff_t stride = CANVAS_WIDTH + 1;
+    int32_t dx = std::abs(s.x1 - s.x0), dy = -std::abs(s.y1 - s.y0);
+    int32_t sx = s.x0 < s.x1 ? 1 : -1, sy = s.y0 < s.y1 ? 1 : -1;
+    int32_t err = dx + dy, x = s.x0, y = s.y0;
+    uint8_t *pixels = floorPixels.data();
+    while (x != s.x1 || y != s.y1) {
+        pixels[ptrdiff_t(y) * stride + x] = RASTER_BLACK;
+        int32_t e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y += sy;
+        }
+    }
+}
+
+static void FloorRaster(const std::vector<DeviceSegment> &device) {
+    std::memset(floorPixels.data(), RASTER_WHITE, floorPixels.size());
+    for (const DeviceSegment &s : device) FloorLine(s);
+}
+
+static std::vector<DeviceSegment> MapToDevice(const std::vector<ViewSegment> &segments, size_t n,
+                                              const ViewFrame &f) {
+    std::vector<DeviceSegment> device;
+    for (size_t i = 0; i < n; i++) {
+        const ViewSegment &s = segments[i];
+        device.push_back({int32_t(RasterMapCoordinate(s.start.x, f.viewportWidth, f.windowWidth)),
+                          int32_t(RasterMapCoordinate(s.start.y, f.viewportHeight, f.windowHeight)),
+                          int32_t(RasterMapCoordinate(s.end.x, f.viewportWidth, f.windowWidth)),
+                          int32_t(RasterMapCoordinate(s.end.y, f.viewportHeight, f.windowHeight))});
+        const DeviceSegment &d = device.back();
+        if (std::min({d.x0, d.y0, d.x1, d.y1}) < 0 || std::max(d.x0, d.x1) > CANVAS_WIDTH ||
+            std::max(d.y0, d.y1) > CANVAS_HEIGHT) {
+            std::fprintf(stderr, "korvitan_ratios: a segment maps outside the canvas\n");
+            std::exit(1);
+        }
+    }
+    return device;
+}
+
+static std::vector<uint8_t> canvasPixels(size_t(CANVAS_WIDTH) * CANVAS_HEIGHT);
+
+static void ProgramRaster(const ViewFrame &frame, const std::vector<RasterSegment> &segments, size_t n,
+                          int threads) {
+    RasterCanvas canvas;
+    RasterInit(&canvas, canvasPixels.data(), CANVAS_WIDTH, CANVAS_HEIGHT);
+    RasterClear(&canvas);
+    RasterSetViewportExt(&canvas, frame.viewportWidth, frame.viewportHeight);
+    RasterSetWindowExt(&canvas, frame.windowWidth, frame.windowHeight);
+    RasterDrawSegmentsThreads(&canvas, segments.data(), n, threads);
+}
+
+static void CompareRaster(const Level &level, int viewMode) {
+    Load(level);
+    ViewFrame frame;
+    BeginViewFrame(viewMode, CANVAS_WIDTH, CANVAS_HEIGHT, &frame);
+    std::vector<ViewSegment> segments;
+    size_t n = ProgramSegments(viewMode, &segments);
+    std::vector<DeviceSegment> device = MapToDevice(segments, n, frame);
+    std::vector<RasterSegment> batch;
+    ProgramRasterSegments(viewMode, &batch);
+    Compare(std::string("raster ") + level.name + " " + ViewName(viewMode) + " / Bresenham", "-",
+            [&] { ProgramRaster(frame, batch, n, 1); }, [&] { FloorRaster(device); });
+    FreeMapData();
+}
+
+// ---- Draw: segments and raster together ----------------------------------------------------
+
+// The whole draw of a picture as korvitan-cli and the window do it:
+// segments gathered, canvas cleared, segments drawn with the given threads.
+static void ProgramDraw(int viewMode, std::vector<RasterSegment> *batch, int threads) {
+    ViewFrame frame;
+    BeginViewFrame(viewMode, CANVAS_WIDTH, CANVAS_HEIGHT, &frame);
+    size_t n = ProgramRasterSegments(viewMode, batch);
+    ProgramRaster(frame, *batch, n, threads);
+}
+
+static void CompareDraw(const Level &level, int viewMode) {
+    Load(level);
+    std::vector<ViewSegment> floorSegments;
+    std::vector<RasterSegment> batch;
+    ViewFrame frame;
+    BeginViewFrame(viewMode, CANVAS_WIDTH, CANVAS_HEIGHT, &frame);
+    // The floor maps its segments to the device outside its time.
+    size_t n = FloorSegments(viewMode, &floorSegments);
+    std::vector<DeviceSegment> device = MapToDevice(floorSegments, n, frame);
+    auto floor = [&] {
+        FloorSegments(viewMode, &floorSegments);
+        FloorRaster(device);
+    };
+    std::string what = std::string("draw ") + level.name + " " + ViewName(viewMode) + " 1920x1080 ";
+    Compare(what + "1 thread / floor", "-", [&] { ProgramDraw(viewMode, &batch, 1); }, floor);
+    Compare(what + "2 threads / floor", "0.6", [&] { ProgramDraw(viewMode, &batch, 2); }, floor);
+    FreeMapData();
+}
+
+// Where two threads start to pay: the draw with two against one.
+static void CompareThreads(const Level &level, int viewMode) {
+    Load(level);
+    std::vector<RasterSegment> batch;
+    Compare(std::string("draw ") + level.name + " " + ViewName(viewMode) + " 2 threads / 1 thread", "-",
+            [&] { ProgramDraw(viewMode, &batch, 2); }, [&] { ProgramDraw(viewMode, &batch, 1); });
+    FreeMapData();
+}
+
+// ---- Whole processes -----------------------------------------------------------------------------
+
+static void RunProcess(const std::vector<std::string> &args) {
+    std::vector<char *> argv;
+    for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) std::abort();
+    posix_spawn_file_actions_destroy(&actions);
+    int status;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "korvitan_ratios: %s %s failed\n", args[0].c_str(), args[1].c_str());
+        std::exit(1);
+    }
+}
+
+static void CompareRender(const std::string &cli, const Level &level, const std::string &outDir) {
+    std::string path = PathOf(level);
+    std::string out = outDir + "/korvitan_ratios_render.png";
+    Compare(std::string("render PNG ") + level.name + " 3dz 1920x1080 / info", "3",
+            [&] { RunProcess({cli, "render", path, "--view", "3dz", "--size", "1920x1080", "-o", out}); },
+            [&] { RunProcess({cli, "info", path}); });
+    unlink(out.c_str());
+}
+
+int main(int argc, char **argv) {
+    if (argc < 3 || argc > 4) {
+        std::fprintf(stderr, "usage: korvitan_ratios LEVEL_DIR CLI [REPETITIONS]\n");
+        return 2;
+    }
+    levelDir = argv[1];
+    if (argc == 4) repetitions = std::max(1, std::atoi(argv[3]));
+    ResetRecording();
+    recording.recordCalls = false;
+    // The picture goes to memory (tmpfs), so the flush that makes it durable
+    // costs nothing and the ratio is about the program's own work.
+    const char *outDir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+
+    for (const Level &level : {TOWN, GRID_60K, GRID_1M}) CompareLoad(level);
+    for (const Level &level : {TOWN, GRID_60K, GRID_1M})
+        for (int view : {IDM_VIEW_XY, IDM_VIEW_3DZ}) CompareSegments(level, view);
+    for (const Level &level : {TOWN, GRID_1M})
+        for (int view : {IDM_VIEW_XY, IDM_VIEW_3DZ}) CompareRaster(level, view);
+    CompareDraw(GRID_1M, IDM_VIEW_3DZ);
+    CompareDraw(GRID_1M, IDM_VIEW_XY);
+    for (const Level &level : {TOWN, GRID_60K}) CompareThreads(level, IDM_VIEW_3DZ);
+    CompareRender(argv[2], TOWN, outDir);
+    FreeMapData();
+    return 0;
+}

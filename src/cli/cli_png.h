@@ -1,0 +1,24 @@
+// cli_png.h - a raster canvas written as a PNG file, with libpng.
+//
+// The canvas holds only white and black, so the picture is a 1-bit
+// grayscale PNG (1 white, 0 black) packed straight from the canvas, eight
+// pixels a byte: the same pixels as a full-colour file in a fraction of the
+// bytes and the time. The bytes go through the atomic output layer, so a
+// failed write leaves the target as it was.
+//
+//   OutputFile out;
+//   OutputBegin(&out, path);
+//   int ok = WriteCanvasPng(&canvas, &out);   // 0: libpng or a write failed
+//   ... OutputCommit(&out) when ok, as for any other picture
+#ifndef KORVITAN_CLI_PNG_H
+#define KORVITAN_CLI_PNG_H
+
+#include "cli/cli_output.h"
+#include "raster/raster.h"
+
+// Writes the whole canvas (at least 1 x 1 pixels) as a PNG to out. Returns
+// 1 on success; 0 when libpng failed or a write did (out->error then says
+// why, if a write did).
+int WriteCanvasPng(const RasterCanvas *canvas, OutputFile *out);
+
+#endif
