@@ -25,6 +25,7 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/support/xsession.sh"
+. "$here/support/winesession.sh"
 
 setup=${KORVITAN_SETUP:?}
 exe=${KORVITAN_WINDOWS_EXE:?}
@@ -47,26 +48,7 @@ for f in "$setup" "$exe" "$license" "$(command -v "$windres")"; do
 done
 
 work=$(mktemp -d /tmp/korvitan-installer.XXXXXX)
-export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
-# No prompts to install Wine's .NET and HTML engines, and no menu entries
-# written into the home folder.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export HOME=$work/home XDG_CACHE_HOME=$work/home/.cache XDG_CONFIG_HOME=$work/home/.config \
-    XDG_DATA_HOME=$work/home/.local/share
-mkdir -p "$HOME"
-program_pid=""
-
-cleanup() {
-    if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
-        kill "$program_pid" 2>/dev/null
-    fi
-    # Stops the Wine server of this prefix and every Wine process in it.
-    timeout 30 wineserver -k >/dev/null 2>&1
-    timeout 30 wineserver -w >/dev/null 2>&1
-    xs_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
+ws_start "$work" -all
 
 xs_start || die "Xvfb did not start"
 timeout 300 wine wineboot --init >"$work/wineboot.log" 2>&1 ||

@@ -34,6 +34,7 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/support/xsession.sh"
+. "$here/support/winesession.sh"
 
 exe=${KORVITAN_WINDOWS_EXE:?}
 cli=${KORVITAN_CLI:?}
@@ -52,30 +53,9 @@ for f in "$exe" "$cli" "$windres" "$demo/demo.bsp" "$demo/demo.pak" "$demo/varia
 done
 
 work=$(mktemp -d /tmp/korvitan-wine.XXXXXX)
-export WINEPREFIX=$work/prefix WINEARCH=win64
 # Wine's own chatter off, but keep its trace of message boxes: it names the
 # text each box shows, which the test reads as the person would on screen.
-export WINEDEBUG=-all,+msgbox
-# No prompts to install Wine's .NET and HTML engines, and no menu entries
-# written into the home folder.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-# Wine and the tools keep their caches and settings in the temporary folder.
-export HOME=$work/home XDG_CACHE_HOME=$work/home/.cache XDG_CONFIG_HOME=$work/home/.config \
-    XDG_DATA_HOME=$work/home/.local/share
-mkdir -p "$HOME"
-program_pid=""
-
-cleanup() {
-    if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
-        kill "$program_pid" 2>/dev/null
-    fi
-    # Stops the Wine server of this prefix and every Wine process in it.
-    timeout 30 wineserver -k >/dev/null 2>&1
-    timeout 30 wineserver -w >/dev/null 2>&1
-    xs_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
+ws_start "$work" -all,+msgbox
 
 die() { fail "$*"; echo "$passed passed, $failed failed"; exit 1; }
 
