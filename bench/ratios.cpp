@@ -15,11 +15,18 @@
 //   segments  each vertex projected once into a table (the views' own
 //             arithmetic, written out for the view), then per edge the two
 //             ends looked up: the same segments, byte for byte
-//   raster    a plain Bresenham loop over the same device segments (mapped
-//             beforehand) on a canvas one pixel wider and taller, so it needs
-//             no clipping and no bounds check
+//   raster    a tight loop over the same device segments (mapped beforehand)
+//             with the rasterizer's pixel rule, on a canvas one pixel wider
+//             and taller, so it needs no clipping and no bounds check; its
+//             pixels are checked to be the rasterizer's
 //   draw      the segments floor followed by the raster floor, one thread
+//   threads   the same draw, or the raster alone on the first N segments,
+//             with one thread: where two start to pay
+//   copy      the canvas into a cairo image by the same loop with its bounds
+//             and pointers in locals
 //   render    `korvitan-cli info` on the same file, as a whole process
+//   svg, pdf  `korvitan-cli render` of the same view to PNG, as a whole
+//             process; the row also gives the peak memory of the process
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -30,10 +37,12 @@
 #include <spawn.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "cairo/canvas_image.h"
 #include "map/level_reader.h"
 #include "map/model.h"
 #include "raster/raster.h"
@@ -246,24 +255,29 @@ struct DeviceSegment {
 
 // The floor's canvas has a spare column and row for the end points that map
 // onto the far border (the end pixel itself is never drawn).
-static std::vector<uint8_t> floorPixels(size_t(CANVAS_WIDTH + 1) * (CANVAS_HEIGHT + 1));
+enum { FLOOR_STRIDE = CANVAS_WIDTH + 1 };
+static std::vector<uint8_t> floorPixels(size_t(FLOOR_STRIDE) * (CANVAS_HEIGHT + 1));
 
+// The rasterizer's pixel rule in its plainest form: n steps along the major
+// axis, the minor coordinate moving where the exact line passes its half,
+// halves to the lower coordinate, the end pixel left out.
 static void FloorLine(const DeviceSegment &s) {
-    const ptrdiff_t stride = CANVAS_WIDTH + 1;
-    int32_t dx = std::abs(s.x1 - s.x0), dy = -std::abs(s.y1 - s.y0);
-    int32_t sx = s.x0 < s.x1 ? 1 : -1, sy = s.y0 < s.y1 ? 1 : -1;
-    int32_t err = dx + dy, x = s.x0, y = s.y0;
-    uint8_t *pixels = floorPixels.data();
-    while (x != s.x1 || y != s.y1) {
-        pixels[ptrdiff_t(y) * stride + x] = RASTER_BLACK;
-        int32_t e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y += sy;
+    int32_t dx = s.x1 - s.x0, dy = s.y1 - s.y0;
+    int32_t adx = std::abs(dx), ady = std::abs(dy);
+    bool xMajor = adx >= ady;
+    int32_t n = xMajor ? adx : ady, minor2 = 2 * (xMajor ? ady : adx);
+    ptrdiff_t major = (xMajor ? dx : dy) < 0 ? -1 : 1, minor = (xMajor ? dy : dx) < 0 ? -1 : 1;
+    if (!xMajor) major *= FLOOR_STRIDE;
+    else minor *= FLOOR_STRIDE;
+    int32_t error = (xMajor ? dy : dx) < 0 ? n - 1 : n;
+    uint8_t *p = floorPixels.data() + ptrdiff_t(s.y0) * FLOOR_STRIDE + s.x0;
+    for (int32_t i = 0; i < n; i++) {
+        *p = RASTER_BLACK;
+        p += major;
+        error -= minor2;
+        if (error < 0) {
+            error += 2 * n;
+            p += minor;
         }
     }
 }
@@ -304,6 +318,17 @@ static void ProgramRaster(const ViewFrame &frame, const std::vector<RasterSegmen
     RasterDrawSegmentsThreads(&canvas, segments.data(), n, threads);
 }
 
+// A floor that lights other pixels than the program measures something
+// else: both pictures are compared before anything is timed.
+static void CheckFloorPixels(void) {
+    for (int y = 0; y < CANVAS_HEIGHT; y++)
+        if (std::memcmp(&floorPixels[size_t(y) * FLOOR_STRIDE], &canvasPixels[size_t(y) * CANVAS_WIDTH],
+                        CANVAS_WIDTH) != 0) {
+            std::fprintf(stderr, "korvitan_ratios: the raster floor lights other pixels (row %d)\n", y);
+            std::exit(1);
+        }
+}
+
 static void CompareRaster(const Level &level, int viewMode) {
     Load(level);
     ViewFrame frame;
@@ -313,7 +338,10 @@ static void CompareRaster(const Level &level, int viewMode) {
     std::vector<DeviceSegment> device = MapToDevice(segments, n, frame);
     std::vector<RasterSegment> batch;
     ProgramRasterSegments(viewMode, &batch);
-    Compare(std::string("raster ") + level.name + " " + ViewName(viewMode) + " / Bresenham", "-",
+    ProgramRaster(frame, batch, n, 1);
+    FloorRaster(device);
+    CheckFloorPixels();
+    Compare(std::string("raster ") + level.name + " " + ViewName(viewMode) + " / premapped loop", "1.1",
             [&] { ProgramRaster(frame, batch, n, 1); }, [&] { FloorRaster(device); });
     FreeMapData();
 }
@@ -343,8 +371,8 @@ static void CompareDraw(const Level &level, int viewMode) {
         FloorRaster(device);
     };
     std::string what = std::string("draw ") + level.name + " " + ViewName(viewMode) + " 1920x1080 ";
-    Compare(what + "1 thread / floor", "-", [&] { ProgramDraw(viewMode, &batch, 1); }, floor);
-    Compare(what + "2 threads / floor", "0.6", [&] { ProgramDraw(viewMode, &batch, 2); }, floor);
+    Compare(what + "1 thread / floor", "1.2", [&] { ProgramDraw(viewMode, &batch, 1); }, floor);
+    Compare(what + "2 threads / floor", "0.65", [&] { ProgramDraw(viewMode, &batch, 2); }, floor);
     FreeMapData();
 }
 
@@ -357,9 +385,56 @@ static void CompareThreads(const Level &level, int viewMode) {
     FreeMapData();
 }
 
+// The same for the raster alone on the first `count` segments of a level,
+// the sizes around the threshold.
+static void CompareThreadsAt(const Level &level, int viewMode, size_t count) {
+    Load(level);
+    ViewFrame frame;
+    BeginViewFrame(viewMode, CANVAS_WIDTH, CANVAS_HEIGHT, &frame);
+    std::vector<RasterSegment> batch;
+    size_t n = std::min(count, ProgramRasterSegments(viewMode, &batch));
+    Compare(std::string("raster ") + level.name + " first " + std::to_string(n / 1000) + "k 2 threads / 1",
+            "-", [&] { ProgramRaster(frame, batch, n, 2); }, [&] { ProgramRaster(frame, batch, n, 1); });
+    FreeMapData();
+}
+
+// ---- The canvas into an image ----------------------------------------------------------------
+
+// The floor of CopyCanvasToImage: the same colour rule, every bound and
+// pointer in a local.
+static void CopyWithLocals(const RasterCanvas *canvas, cairo_surface_t *image) {
+    cairo_surface_flush(image);
+    uint8_t *data = cairo_image_surface_get_data(image);
+    const size_t stride = size_t(cairo_image_surface_get_stride(image));
+    const int32_t width = canvas->width, height = canvas->height;
+    const uint8_t *pixels = canvas->pixels;
+    for (int32_t y = 0; y < height; y++) {
+        uint32_t *row = reinterpret_cast<uint32_t *>(data + size_t(y) * stride);
+        const uint8_t *source = pixels + size_t(y) * size_t(width);
+        for (int32_t x = 0; x < width; x++) row[x] = (uint32_t(source[x]) - 1u) & 0xFFFFFFu;
+    }
+    cairo_surface_mark_dirty(image);
+}
+
+static void CompareCopy(void) {
+    Load(TOWN);
+    ViewFrame frame;
+    BeginViewFrame(IDM_VIEW_3DZ, CANVAS_WIDTH, CANVAS_HEIGHT, &frame);
+    std::vector<RasterSegment> batch;
+    ProgramRaster(frame, batch, ProgramRasterSegments(IDM_VIEW_3DZ, &batch), 1);
+    RasterCanvas canvas;
+    RasterInit(&canvas, canvasPixels.data(), CANVAS_WIDTH, CANVAS_HEIGHT);
+    cairo_surface_t *image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, CANVAS_WIDTH, CANVAS_HEIGHT);
+    Compare("canvas copy 1920x1080 / loop with locals", "1.2", [&] { CopyCanvasToImage(&canvas, image); },
+            [&] { CopyWithLocals(&canvas, image); });
+    cairo_surface_destroy(image);
+    FreeMapData();
+}
+
 // ---- Whole processes -----------------------------------------------------------------------------
 
-static void RunProcess(const std::vector<std::string> &args) {
+// Runs a process to its end; returns its peak memory in bytes.
+static double RunProcess(const std::vector<std::string> &args) {
     std::vector<char *> argv;
     for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
@@ -370,10 +445,12 @@ static void RunProcess(const std::vector<std::string> &args) {
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) std::abort();
     posix_spawn_file_actions_destroy(&actions);
     int status;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    struct rusage usage;
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "korvitan_ratios: %s %s failed\n", args[0].c_str(), args[1].c_str());
         std::exit(1);
     }
+    return double(usage.ru_maxrss) * 1024.0;
 }
 
 static void CompareRender(const std::string &cli, const Level &level, const std::string &outDir) {
@@ -383,6 +460,31 @@ static void CompareRender(const std::string &cli, const Level &level, const std:
             [&] { RunProcess({cli, "render", path, "--view", "3dz", "--size", "1920x1080", "-o", out}); },
             [&] { RunProcess({cli, "info", path}); });
     unlink(out.c_str());
+}
+
+// A vector picture against the PNG of the same view and size, with the
+// peak memory of the process that writes the vector picture.
+static void CompareVector(const std::string &cli, const Level &level, const char *extension,
+                          const char *target, const std::string &outDir) {
+    std::string path = PathOf(level);
+    std::string png = outDir + "/korvitan_ratios_render.png";
+    std::string vector = outDir + "/korvitan_ratios_render." + extension;
+    double peak = 0;
+    std::vector<double> paths, floors;
+    for (int r = 0; r < repetitions; r++) {
+        paths.push_back(TimePerCall([&] {
+            peak = std::max(peak, RunProcess({cli, "render", path, "--view", "3dz", "--size", "1920x1080",
+                                              "-o", vector}));
+        }));
+        floors.push_back(TimePerCall(
+            [&] { RunProcess({cli, "render", path, "--view", "3dz", "--size", "1920x1080", "-o", png}); }));
+    }
+    std::string name = std::string(extension) + " " + level.name + " 3dz 1920x1080 / PNG";
+    PrintRow(name, paths, floors, target);
+    std::printf("%-46s %7.0f %7s %8s\n", (std::string("  peak memory of the ") + extension + ", MB").c_str(),
+                peak / 1e6, "", "200");
+    unlink(png.c_str());
+    unlink(vector.c_str());
 }
 
 int main(int argc, char **argv) {
@@ -406,7 +508,11 @@ int main(int argc, char **argv) {
     CompareDraw(GRID_1M, IDM_VIEW_3DZ);
     CompareDraw(GRID_1M, IDM_VIEW_XY);
     for (const Level &level : {TOWN, GRID_60K}) CompareThreads(level, IDM_VIEW_3DZ);
+    for (size_t count : {5000, 10000, 20000, 40000}) CompareThreadsAt(GRID_1M, IDM_VIEW_3DZ, count);
+    CompareCopy();
     CompareRender(argv[2], TOWN, outDir);
+    CompareVector(argv[2], GRID_1M, "svg", "10", outDir);
+    CompareVector(argv[2], GRID_1M, "pdf", "10", outDir);
     FreeMapData();
     return 0;
 }
