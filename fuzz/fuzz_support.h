@@ -37,7 +37,9 @@ void FuzzCheckLoadAndRelease(int32_t loaded, size_t fileSize, int tablesRead);
 // and rasterizes them into canvases of exactly those sizes, checking:
 //   - nothing is drawn when an extent is 0;
 //   - a segment whose start pixel is on the canvas and whose end pixel
-//     differs lights that start pixel, however far away its end lies.
+//     differs lights that start pixel, however far away its end lies;
+//   - zoomed parts drawn with only the segments the culling index gives
+//     light the pixels of every segment drawn.
 void FuzzExerciseViews(void);
 
 #endif

@@ -250,7 +250,7 @@ static int CommandGeometry(int viewMode) {
         std::printf("extent %d %d\n", int(frame.windowWidth), int(frame.windowHeight));
     }
     std::printf("viewport %d %d\n", int(frame.viewportWidth), int(frame.viewportHeight));
-    DrawViewPart(CliWindow(), dc, viewMode, shownRect);
+    DrawViewPartInOrder(CliWindow(), dc, viewMode, shownRect);
     return CliFlushGeometry(dc) ? 0 : 1;
 }
 

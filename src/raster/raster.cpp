@@ -12,10 +12,10 @@
 // pixel is touched, and the loop's error term is set exactly for the first
 // visible step, so a clipped line lights the same pixels as the whole line.
 #include "raster/raster.h"
+#include "view/visible.h"
 
 #include <atomic>
 #include <cstddef>
-#include <cmath>
 #include <cstring>
 #include <system_error>
 #include <thread>
@@ -233,20 +233,12 @@ void RasterLineTo(RasterCanvas *canvas, int32_t x, int32_t y) {
     canvas->currentY = y;
 }
 
-static float MappingScale(int32_t viewport, int32_t window) {
-    return float(double(viewport) / double(window));
-}
-
-static int64_t MapWithScale(int64_t v, float scale) {
-    return int64_t(std::floor(double(v) * double(scale) + 0.5));
-}
-
 // One thread's share of a batch: RasterMapCoordinate's mapping with the two
 // scales worked out once for the whole share. Only the pixels are written,
 // so two shares can run at once on the same canvas.
 static void DrawShare(RasterCanvas *canvas, const RasterSegment *segments, size_t count) {
-    float sx = MappingScale(canvas->viewportWidth, canvas->windowWidth);
-    float sy = MappingScale(canvas->viewportHeight, canvas->windowHeight);
+    float sx = DeviceScale(canvas->viewportWidth, canvas->windowWidth);
+    float sy = DeviceScale(canvas->viewportHeight, canvas->windowHeight);
     int64_t ox = canvas->windowX, oy = canvas->windowY;
     for (size_t i = 0; i < count; i++) {
         const RasterSegment &s = segments[i];
@@ -285,7 +277,7 @@ void RasterDrawSegments(RasterCanvas *canvas, const RasterSegment *segments, siz
 // rounding halves up. The float scale matters: 2085 * 722/2780 is exactly
 // 541.5 (pixel 542), but with the float scale it is 541.49997..., pixel 541.
 int64_t RasterMapCoordinate(int64_t v, int32_t viewport, int32_t window) {
-    return MapWithScale(v, MappingScale(viewport, window));
+    return DevicePixel(v, viewport, window);
 }
 
 // A line whose two ends are inside the canvas needs no clipping and no
