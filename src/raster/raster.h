@@ -89,6 +89,11 @@ void RasterDrawSegments(RasterCanvas *canvas, const RasterSegment *segments, siz
 // chooses by the count; scripts/bench measures both choices.
 void RasterDrawSegmentsThreads(RasterCanvas *canvas, const RasterSegment *segments, size_t count,
                                int threads);
+// RasterDrawSegments, with tick(context) called on the calling thread now
+// and then while the batch is drawn (every few milliseconds at most), so a
+// program can tell a long drawing from a short one as it goes.
+void RasterDrawSegmentsWatched(RasterCanvas *canvas, const RasterSegment *segments, size_t count,
+                               void (*tick)(void *), void *context);
 
 // Maps one logical coordinate, less the window origin, to its device pixel:
 // floor(v * float(viewport/window) + 1/2). window must not be 0.
