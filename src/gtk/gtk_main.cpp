@@ -8,6 +8,8 @@
 //   drawing area draw        -> OnPaint (the device context is in gtk_paint.cpp),
 //                               unless the kept picture is still the right one
 //   drawing area resized     -> OnSize
+//   drawing area realized    -> on X11, a window of its own on the server,
+//                               painted without GTK's double buffer
 //   wheel, left-button drag  -> OnWheel, OnDragStart / OnDragMove (zoom, pan)
 //   + = - arrows 0 Home      -> OnZoomKey
 //   window destroyed         -> OnDestroy, which ends the loop with exit code 0
@@ -25,6 +27,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+
+#include <gdk/gdkx.h>
 
 #include "gtk/gtk_backend.h"
 #include "platform/platform.h"
@@ -220,6 +224,20 @@ static gboolean OnAreaDraw(GtkWidget *, cairo_t *cr, gpointer) {
 
 static void OnAreaSizeAllocate(GtkWidget *, GdkRectangle *, gpointer) { OnSize(&gtkMainWindow); }
 
+// Every paint covers the whole drawing area with one finished picture, so
+// GTK's double buffer only costs: an off-screen copy of the area made,
+// painted with the background, filled with the picture and copied to the
+// screen, every frame, all on the X server. On X11 the area gets a window
+// of its own on the server and is painted directly (GTK can leave out the
+// buffer only for such a window); elsewhere GTK keeps its buffer.
+static void OnAreaRealize(GtkWidget *area, gpointer) {
+    GdkWindow *window = gtk_widget_get_window(area);
+    if (!window || !GDK_IS_X11_WINDOW(window) || !gdk_window_ensure_native(window)) return;
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_widget_set_double_buffered(area, FALSE);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+}
+
 // ---- Zoom and pan ----------------------------------------------------------------------
 // Pointer positions come in the widget's units; the shell works in device
 // pixels, as the picture is drawn.
@@ -373,6 +391,7 @@ static void CreateMainWindow(void) {
     gtk_widget_set_vexpand(area, TRUE);
     g_signal_connect(area, "draw", G_CALLBACK(OnAreaDraw), nullptr);
     g_signal_connect(area, "size-allocate", G_CALLBACK(OnAreaSizeAllocate), nullptr);
+    g_signal_connect(area, "realize", G_CALLBACK(OnAreaRealize), nullptr);
     gtk_widget_add_events(area, GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK | GDK_BUTTON_PRESS_MASK |
                                     GDK_BUTTON_RELEASE_MASK | GDK_BUTTON1_MOTION_MASK);
     g_signal_connect(area, "scroll-event", G_CALLBACK(OnAreaScroll), nullptr);
