@@ -521,7 +521,7 @@ int main(int argc, char **argv) {
     CompareCopy();
     CompareRender(argv[2], TOWN, outDir);
     CompareVector(argv[2], GRID_1M, "svg", "10", outDir);
-    CompareVector(argv[2], GRID_1M, "pdf", "10", outDir);
+    CompareVector(argv[2], GRID_1M, "pdf", "-", outDir);
     FreeMapData();
     return 0;
 }

@@ -168,6 +168,34 @@ run 2 geometry "$bsp" --view xy --window 0,0,5 && pass
 run 0 render "$bsp" --view 3dx -o "$work/v.svg" && grep -q '<svg' "$work/v.svg" && pass || fail "svg"
 run 0 render "$bsp" --view 3dx -o "$work/v.pdf" && [ "$(head -c 4 "$work/v.pdf")" = "%PDF" ] && pass || fail "pdf"
 
+# SVG and PDF read back by real readers (rsvg-convert, pdftoppm at 72 dpi,
+# a point a pixel) show the PNG's lines within the smoothing of the two:
+# png_check --near states the tolerance. The million-edge level whole
+# (librsvg refused it when it was one element per line), the town, and
+# the million-edge level at 64x. An SVG is sized in pixels.
+read -r _ gw gh < <("$cli" geometry "$work/bench/grid_64k_1m.bsp" --view xy --size 1x1 | head -n 1)
+for picture in "grid_64k_1m 3dz all svg" "town 3dz all svg" "town xy all pdf" \
+    "grid_64k_1m xy $((gw / 2)),$((gh / 2)),$((gw / 64)),$((gh / 64)) svg" \
+    "grid_64k_1m xy $((gw / 2)),$((gh / 2)),$((gw / 64)),$((gh / 64)) pdf"; do
+    read -r level view part format <<<"$picture"
+    window=()
+    [ "$part" = all ] || window=(--window "$part")
+    file=$work/bench/$level.bsp
+    rendered=$work/rendered.png
+    rm -f "$rendered"
+    if [ "$format" = svg ]; then
+        read_back() { rsvg-convert "$work/picture.svg" -o "$rendered"; }
+    else
+        read_back() { pdftoppm -r 72 -png -singlefile "$work/picture.pdf" "${rendered%.png}"; }
+    fi
+    run 0 render "$file" --view "$view" --size 1280x720 "${window[@]}" -o "$work/picture.png" &&
+    run 0 render "$file" --view "$view" --size 1280x720 "${window[@]}" -o "$work/picture.$format" &&
+    read_back && "$png_check" --near "$work/picture.png" "$rendered" >/dev/null && pass ||
+        fail "$format of $level $view $part does not show the PNG's lines"
+done
+head -c 400 "$work/picture.svg" 2>/dev/null | grep -q 'width="1280px" height="720px"' && pass ||
+    fail "the SVG is not sized in pixels: $(head -c 300 "$work/picture.svg")"
+
 # ---- The demo level in every variant of the level header --------------------------------
 # Each holds the demo level: the same numbers, the same segments and the same
 # pixels in every view. info prints the format, and as the version the four

@@ -288,7 +288,12 @@ static int WriteVector(int viewMode, OutputFile *out, int pdf) {
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_set_line_width(cr, 1.0);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-    DrawViewPart(CliWindow(), CliVectorDC(cr), viewMode, shownRect);
+    // An SVG sized in pixels opens at the picture's size; in points (cairo's
+    // default) a viewer scales it by 4/3.
+    if (!pdf) cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PX);
+    PlatDC *dc = CliVectorDC(cr);
+    DrawViewPart(CliWindow(), dc, viewMode, shownRect);
+    CliFinishVector(dc);
     cairo_destroy(cr);
     cairo_surface_finish(surface);
     cairo_status_t status = cairo_surface_status(surface);
