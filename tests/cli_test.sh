@@ -152,9 +152,9 @@ for view in xy xz yz 3dx 3dy 3dz; do
     "$cli" render "$bsp" --view "$view" --size 333x517 -o "$work/demo-$view.png" || fail "demo.bsp $view"
 done
 grep -v '^version \|^format ' "$work/info_bsp" >"$work/numbers_bsp"
-for variant in bsp2 2psb ibsp vbsp; do
+for variant in bsp2 2psb ibsp qbsp vbsp; do
     file=$work/variants/demo-$variant.bsp
-    case $variant in ibsp|vbsp) skip=4 ;; *) skip=0 ;; esac
+    case $variant in ibsp|qbsp|vbsp) skip=4 ;; *) skip=0 ;; esac
     version=$(od -An -td4 -j "$skip" -N 4 "$file" | tr -d ' ')
     run 0 info "$file" &&
         [ "$(sed -n 1,2p "$work/out" | tr '\n' ' ')" = "version $version format $variant " ] &&

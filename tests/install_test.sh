@@ -128,6 +128,8 @@ check_mime_types() {
         "2psb.dat 32505342 application/x-bsp-level"
         "ibsp38.dat 4942535026000000 application/x-bsp-level"
         "ibsp39.dat 4942535027000000 application/octet-stream"
+        "qbsp38.dat 5142535026000000 application/x-bsp-level"
+        "qbsp46.dat 514253502e000000 application/octet-stream"
         "vbsp19.dat 5642535013000000 application/x-bsp-level"
         "vbsp21.dat 5642535015000000 application/x-bsp-level"
         "vbsp22.dat 5642535016000000 application/octet-stream"

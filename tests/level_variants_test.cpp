@@ -19,7 +19,7 @@
 
 namespace {
 
-const LevelVariant NEW_VARIANTS[] = {VARIANT_BSP2, VARIANT_2PSB, VARIANT_IBSP, VARIANT_VBSP};
+const LevelVariant NEW_VARIANTS[] = {VARIANT_BSP2, VARIANT_2PSB, VARIANT_IBSP, VARIANT_QBSP, VARIANT_VBSP};
 const char ENTRY[] = "maps/variant.bsp";
 
 class LevelVariants : public ::testing::Test {
@@ -121,7 +121,7 @@ TEST_F(LevelVariants, ThirtyTwoBitIndicesDrawEdgesPast65535) {
     ASSERT_EQ(Load(LevelBytes(few, narrow), false), 1);
     const std::string expected = Drawing();
 
-    for (LevelVariant variant : {VARIANT_BSP2, VARIANT_2PSB}) {
+    for (LevelVariant variant : {VARIANT_BSP2, VARIANT_2PSB, VARIANT_QBSP}) {
         SCOPED_TRACE(LEVEL_VARIANTS[variant].name);
         ResetRecording();
         // Four bytes after the last edge belong to no record.
@@ -140,6 +140,7 @@ TEST_F(LevelVariants, ThirtyTwoBitIndicesDrawEdgesPast65535) {
 // and an archive's directory kept.
 TEST_F(LevelVariants, HeadersItCannotDrawAreRefusedLikeAnOldVersion) {
     const LevelVariantLayout &ibsp = LEVEL_VARIANTS[VARIANT_IBSP];
+    const LevelVariantLayout &qbsp = LEVEL_VARIANTS[VARIANT_QBSP];
     const LevelVariantLayout &vbsp = LEVEL_VARIANTS[VARIANT_VBSP];
     const struct {
         const LevelVariantLayout &layout;
@@ -149,6 +150,7 @@ TEST_F(LevelVariants, HeadersItCannotDrawAreRefusedLikeAnOldVersion) {
         {ibsp, ibsp.versionAt, 37, "Unsupported BSP format! (IBSP version 37)"},
         {ibsp, ibsp.versionAt, 39, "Unsupported BSP format! (IBSP version 39)"},
         {ibsp, ibsp.versionAt, uint32_t(-38), "Unsupported BSP format! (IBSP version -38)"},
+        {qbsp, qbsp.versionAt, 46, "Unsupported BSP format! (QBSP version 46)"},
         {vbsp, vbsp.versionAt, 18, "Unsupported BSP format! (VBSP version 18)"},
         {vbsp, vbsp.versionAt, 22, "Unsupported BSP format! (VBSP version 22)"},
         {vbsp, vbsp.vertexLumpAt + 12, 0x414D5A4C, "Unsupported BSP format! (compressed lump)"},
@@ -192,6 +194,7 @@ TEST_F(LevelVariants, HeaderOrTableOutsideTheFileIsAReadError) {
         {VARIANT_VBSP, VERTICES_PAST_END, "Error Reading Vertices"},
         {VARIANT_2PSB, EDGES_ONE_PAST_END, "Error Reading Edges"},
         {VARIANT_IBSP, EDGES_ONE_PAST_END, "Error Reading Edges"},
+        {VARIANT_QBSP, EDGES_ONE_PAST_END, "Error Reading Edges"},
         {VARIANT_VBSP, EDGES_ONE_PAST_END, "Error Reading Edges"},
     };
     for (const auto &c : cases) {
