@@ -48,7 +48,7 @@ if(KORVITAN_FUZZ)
     # The recording backend answers the core's host calls, as in the tests.
     target_link_libraries(fuzz_${name} PRIVATE
       korvitan_core korvitan_shell korvitan_dialogs korvitan_raster korvitan_posix_files
-      korvitan_writer korvitan_recording)
+      korvitan_pak_layer korvitan_writer korvitan_recording)
     # Every seed (and every input a fuzzer once crashed on that could not be
     # written as a seed) runs once through the target's checks.
     set(inputs ${CMAKE_BINARY_DIR}/fuzz-seeds/${name})
