@@ -33,6 +33,9 @@ expect_stderr() {  # expect_stderr TEXT: stderr is exactly this line
     if [ "$(cat "$work/err")" = "$1" ]; then pass; else fail "stderr was '$(cat "$work/err")', expected '$1'"; fi
 }
 
+# The size of a PNG as WxH, from its header.
+png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ print $2 * 65536 + $3 * 256 + $4 "x" $6 * 65536 + $7 * 256 + $8 }'; }
+
 # Little-endian bytes for a 32-bit number, as printf escapes.
 le32() { local v=$(( $1 & 0xFFFFFFFF )); printf '\\x%02x\\x%02x\\x%02x\\x%02x' $((v & 255)) $((v >> 8 & 255)) $((v >> 16 & 255)) $((v >> 24 & 255)); }
 
@@ -171,6 +174,88 @@ cp "$work/variants/demo-ibsp.bsp" "$work/ibsp-37.bsp"
 printf '\x25' | dd of="$work/ibsp-37.bsp" bs=1 seek=4 conv=notrunc 2>/dev/null
 run 1 info "$work/ibsp-37.bsp" && expect_stderr "Error: Unsupported BSP format! (IBSP version 37)"
 
+# ---- Archives other than PAK: ZIP, PK3, 7z, and archives inside them ----------------
+# Made by real tools: Python's zipfile (deflated), zip -0 (stored), 7z; the
+# PAK is the demo archive. Every row draws, in all six views, exactly what
+# the same level draws read on its own.
+tool=$(cd "$(dirname "$0")" && pwd)/support/archive_tool.py
+stage=$work/stage
+mkdir -p "$stage/maps" "$stage/mymod" "$stage/pack"
+cp "$bsp" "$stage/start.bsp"
+cp "$work/variants/demo-qbsp.bsp" "$stage/maps/qbsp.bsp"
+cp "$pak" "$stage/mymod/pak0.pak"
+echo "a readme" >"$stage/readme.txt"
+(cd "$stage" && /usr/bin/python3 "$tool" zip "$work/levels.zip" deflated start.bsp readme.txt maps/qbsp.bsp &&
+    zip -q -X -0 "$work/levels.pk3" maps/qbsp.bsp readme.txt start.bsp &&
+    zip -q -X pack/mod.zip mymod/pak0.pak maps/qbsp.bsp &&
+    7z a -bd -bso0 -bsp0 "$work/nested.7z" pack/mod.zip readme.txt) || fail "making the test archives"
+nested_pak=pack/mod.zip/mymod/pak0.pak/maps
+# ARCHIVE|ROW|THE SAME LEVEL ON ITS OWN (a file, or a map of the demo PAK)
+archive_rows=(
+    "levels.zip|start.bsp|$bsp"
+    "levels.zip|maps/qbsp.bsp|$bsp"
+    "levels.pk3|maps/qbsp.bsp|$bsp"
+    "levels.pk3|start.bsp|$bsp"
+    "nested.7z|$nested_pak/demo.bsp|$bsp"
+    "nested.7z|$nested_pak/tower.bsp|$pak --map maps/tower.bsp"
+    "nested.7z|$nested_pak/halls.bsp|$pak --map maps/halls.bsp"
+    "nested.7z|pack/mod.zip/maps/qbsp.bsp|$bsp"
+)
+for archive in levels.zip levels.pk3 nested.7z; do
+    expected=$(for row in "${archive_rows[@]}"; do IFS='|' read -r a r _ <<<"$row"; [ "$a" = "$archive" ] && echo "$r"; done)
+    run 0 maps "$work/$archive" && [ "$(cat "$work/out")" = "$expected" ] && pass ||
+        fail "maps $archive: $(tr '\n' ' ' <"$work/out")"
+done
+for row in "${archive_rows[@]}"; do
+    IFS='|' read -r archive name alone <<<"$row"
+    for view in xy xz yz 3dx 3dy 3dz; do
+        # shellcheck disable=SC2086 # a map of the demo PAK is three words
+        "$cli" geometry $alone --view "$view" --size 640x480 >"$work/alone.txt" &&
+        run 0 geometry "$work/$archive" --map "$name" --view "$view" --size 640x480 &&
+        cmp -s "$work/out" "$work/alone.txt" && pass || fail "$archive $name $view differs from the level alone"
+    done
+done
+run 0 info "$work/levels.pk3" && sed -n 2p "$work/out" | grep -qx 'format qbsp' && pass ||
+    fail "without --map the first row is used"
+cp "$work/levels.zip" "$work/levels.dat"
+run 0 info "$work/levels.dat" --pak && cmp -s "$work/out" "$work/info_bsp" && pass || fail "--pak reads a ZIP"
+run 0 thumbnail -s 64 "$work/levels.dat" "$work/zip-thumb.png" &&
+    run 0 render "$bsp" --view 3dz --size "$(png_size "$work/zip-thumb.png")" -o "$work/want.png" &&
+    cmp -s "$work/zip-thumb.png" "$work/want.png" && pass || fail "a ZIP's thumbnail, known by its first bytes"
+
+# A name that is not UTF-8 is a row byte for byte, and opens.
+odd=$(printf 'maps/\351t\351.bsp')
+cp "$bsp" "$stage/$odd"
+(cd "$stage" && zip -q -X "$work/odd.zip" "$odd")
+run 0 maps "$work/odd.zip" && [ "$(cat "$work/out")" = "$odd" ] && pass || fail "the row of a name beyond UTF-8"
+run 0 info "$work/odd.zip" --map "$odd" && cmp -s "$work/out" "$work/info_bsp" && pass ||
+    fail "the level under a name beyond UTF-8"
+
+# Hostile archives: one message each, exit 1.
+(cd "$stage" && zip -q -X -P secret "$work/secret.zip" start.bsp)
+run 1 info "$work/secret.zip" && expect_stderr "Error: Encrypted archive entry!"
+head -c 100 "$work/levels.zip" >"$work/cut.zip"
+run 1 maps "$work/cut.zip" && grep -q '^Error: Can'"'"'t read archive! (.\+)$' "$work/err" && pass ||
+    fail "a ZIP cut short: $(cat "$work/err")"
+head -c 4096 "$bsp" >"$work/garbage.7z"
+run 1 maps "$work/garbage.7z" && expect_stderr "Error: Can't read archive! (Unrecognized archive format)"
+/usr/bin/python3 "$tool" bomb "$work/big.zip" 3G 1K
+run 1 info "$work/big.zip" && expect_stderr "Error: Archive entry too large!"
+# A bomb: it declares 1 MB and inflates to 10 GB. Refused, with the peak
+# memory of the whole process (getrusage of the child) under 64 MB.
+/usr/bin/python3 "$tool" bomb "$work/bomb.zip" 1M 10G
+bomb=$(/usr/bin/python3 - "$cli" "$work/bomb.zip" <<'PYTHON'
+import resource, subprocess, sys
+done = subprocess.run([sys.argv[1], "info", sys.argv[2]], capture_output=True, timeout=60)
+peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss  # KiB
+print(done.returncode, peak, done.stderr.decode().strip())
+PYTHON
+)
+read -r bomb_status bomb_peak bomb_message <<<"$bomb"
+[ "$bomb_status" = 1 ] && [ "$bomb_message" = "Error: Archive entry too large!" ] && pass ||
+    fail "the bomb: $bomb"
+[ "$bomb_peak" -lt $((64 * 1024)) ] && pass || fail "the bomb took $bomb_peak KiB at its peak"
+
 # ---- Pictures are written whole or not at all -----------------------------------------
 run 0 render "$bsp" --view xy --size 64x48 -o "$work/before.png"
 mkdir "$work/folder.png"
@@ -260,7 +345,6 @@ done
 
 # ---- Thumbnails: the 3D (Z) view fitted into N x N ------------------------------------------
 
-png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ print $2 * 65536 + $3 * 256 + $4 "x" $6 * 65536 + $7 * 256 + $8 }'; }
 
 # flat X_BYTES Y_BYTES: a level of two points, (0, 0, 0) and (x, y, 0), so
 # its 3D (Z) extent is x by y. The coordinates are float bytes.

@@ -1,16 +1,17 @@
 // cli_main.cpp - korvitan-cli: inspect, check and render levels without a
 // screen, over the same engine as the desktop programs.
 //
-//   korvitan-cli maps FILE.pak
-//   korvitan-cli info FILE [--map NAME]
-//   korvitan-cli geometry FILE [--map NAME] --view V [--size WxH]
-//   korvitan-cli render FILE [--map NAME] --view V [--size WxH] -o OUT
+//   korvitan-cli maps ARCHIVE
+//   korvitan-cli info FILE [--map ROW]
+//   korvitan-cli geometry FILE [--map ROW] --view V [--size WxH]
+//   korvitan-cli render FILE [--map ROW] --view V [--size WxH] -o OUT
 //   korvitan-cli thumbnail [-s N] FILE OUT.png
 //
-// A file is read as an archive when its name ends in ".pak" (any case) or a
-// map is named; --pak and --bsp say it outright. A load failure prints the
-// message the window would show and exits 1, as does a picture that cannot
-// be written (OUT is then left as it was); bad usage exits 2.
+// A file is read as an archive (PAK, ZIP, PK3, PK4, 7z, RAR) when its name
+// ends like one (any case) or a map is named; --pak and --bsp say it
+// outright. A load failure prints the message the window would show and
+// exits 1, as does a picture that cannot be written (OUT is then left as it
+// was); bad usage exits 2.
 //
 // thumbnail is render's PNG of the 3D (Z) view at a size fitted into N x N,
 // for file managers: its command line is the one a thumbnailer entry runs.
@@ -23,7 +24,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "map/archive_reader.h"
+#include "map/archive_kind.h"
 #include "map/level_reader.h"
 #include "map/load_report.h"
 #include "map/model.h"
@@ -35,16 +36,17 @@
 #include "view/views.h"
 
 static const char USAGE_TEXT[] =
-    "usage: korvitan-cli maps FILE.pak\n"
-    "       korvitan-cli info FILE [--map NAME]\n"
-    "       korvitan-cli geometry FILE [--map NAME] --view V [--size WxH] [--window OX,OY,EW,EH]\n"
-    "       korvitan-cli render FILE [--map NAME] --view V [--size WxH] [--window OX,OY,EW,EH] -o OUT\n"
+    "usage: korvitan-cli maps ARCHIVE\n"
+    "       korvitan-cli info FILE [--map ROW]\n"
+    "       korvitan-cli geometry FILE [--map ROW] --view V [--size WxH] [--window OX,OY,EW,EH]\n"
+    "       korvitan-cli render FILE [--map ROW] --view V [--size WxH] [--window OX,OY,EW,EH] -o OUT\n"
     "       korvitan-cli thumbnail [-s N] FILE OUT.png\n"
     "       korvitan-cli --version\n"
     "V is one of xy xz yz 3dx 3dy 3dz; the size defaults to 800x600. --window\n"
     "draws the part of the view with origin OX,OY and extent EW,EH (default: all).\n"
     "OUT ends in .png, .svg or .pdf. FILE is read as an archive when it ends in\n"
-    ".pak or --map is given; --pak or --bsp says which it is.\n"
+    ".pak .pk3 .pk4 .zip .7z or .rar, or --map is given; --pak or --bsp says which\n"
+    "it is. ROW is a row as maps prints it.\n"
     "thumbnail writes the 3D (Z) view as a PNG whose longer side is N pixels\n"
     "(1 to 4096, default 256), the other side in the view's proportions.\n";
 
@@ -184,14 +186,14 @@ static int LoadFromArgs(const CliArgs *args, int archive) {
     if (archive) {
         cliState.mapAnswer = args->mapName ? CLI_MAP_NAMED : CLI_MAP_FIRST;
         cliState.mapName = args->mapName;
-        LoadPakFile(CliWindow());
+        LoadArchiveFile(CliWindow());
     } else {
         LoadBspFile(CliWindow());
     }
     LoadResult result = LastLoadResult();
     if (result.status != LOAD_NO_MAP) return result.status == LOAD_LOADED;
     if (cliState.offeredRows.empty())
-        std::fprintf(stderr, "korvitan-cli: %s: no map under \"maps/\"\n", args->file);
+        std::fprintf(stderr, "korvitan-cli: %s: the archive lists no map\n", args->file);
     else
         std::fprintf(stderr, "korvitan-cli: %s: no map named \"%s\" (see: korvitan-cli maps %s)\n",
                      args->file, args->mapName ? args->mapName : "", args->file);
@@ -202,7 +204,7 @@ static int LoadFromArgs(const CliArgs *args, int archive) {
 static int CommandMaps(const CliArgs *args) {
     if (!ChooseFile(args->file)) return 1;
     cliState.mapAnswer = CLI_MAP_CANCEL;
-    LoadPakFile(CliWindow());
+    LoadArchiveFile(CliWindow());
     if (LastLoadResult().status == LOAD_FAILED) return 1;
     for (const std::string &row : cliState.offeredRows) std::printf("%s\n", row.c_str());
     return std::fflush(stdout) == 0 ? 0 : 1;
@@ -314,16 +316,6 @@ static int CommandRender(int viewMode, const char *path, PictureFormat format) {
     return ok ? 0 : 1;
 }
 
-// Whether the file's first four bytes are an archive's "PACK".
-static int BeginsWithArchiveMagic(const char *path) {
-    char magic[4] = {0, 0, 0, 0};
-    FILE *f = std::fopen(path, "rb");
-    if (!f) return 0;
-    size_t got = std::fread(magic, 1, sizeof magic, f);
-    std::fclose(f);
-    return got == sizeof magic && std::memcmp(magic, "PACK", 4) == 0;
-}
-
 // The thumbnail's size: the 3D (Z) view's logical extent scaled so its
 // longer side is side pixels, the shorter one rounded (halves up) and at
 // least 1. An extent with a side of 0 draws nothing at any size (an empty
@@ -409,10 +401,11 @@ int main(int argc, char **argv) {
     }
 
     int archive = args.forceArchive >= 0 ? args.forceArchive
-                                         : (args.mapName != nullptr || EndsWithNoCase(args.file, ".pak"));
+                                         : (args.mapName != nullptr || HasArchiveEnding(args.file));
     // A file manager asks for a thumbnail by the file's content type, so an
     // archive under another name is known by its first bytes.
-    if (thumbnail && args.forceArchive < 0 && !archive) archive = BeginsWithArchiveMagic(args.file);
+    if (thumbnail && args.forceArchive < 0 && !archive)
+        archive = ArchiveKindOfFile(args.file) != ARCHIVE_NONE;
     if (!LoadFromArgs(&args, archive)) status = 1;
     else if (args.window && !WindowInsideView(viewMode)) status = 2;
     else if (std::strcmp(command, "info") == 0) status = CommandInfo();
