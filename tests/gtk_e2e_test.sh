@@ -470,6 +470,56 @@ choose_view 0
 check "Escape loads nothing" shows_nothing
 check "Escape keeps the title" title_is "KORVITAN - maps/halls.bsp"
 
+# ---- Other archives through the menu: a PK3 ------------------------------------------------
+
+# Made by zip (stored, as a PK3 ships) and by Python's zipfile; one name is
+# not UTF-8: its title shows replacement characters, and it opens all the
+# same. The pixels are those korvitan-cli draws for the same row.
+arch=$work/archives
+mkdir -p "$arch/maps" "$arch/mymod"
+odd=$(printf 'maps/\351t\351.bsp')
+cp "$work/variants/demo-qbsp.bsp" "$arch/maps/qbsp.bsp"
+cp "$bsp" "$arch/$odd"
+cp "$pak" "$arch/mymod/pak0.pak"
+cp "$bsp" "$arch/start.bsp"
+(cd "$arch" && zip -q -X -0 "$work/levels.pk3" maps/qbsp.bsp "$odd" &&
+    /usr/bin/python3 "$here/support/archive_tool.py" zip "$work/levels.zip" deflated start.bsp mymod/pak0.pak) ||
+    fail "making the test archives"
+
+# pick_row DIALOG N: a click on the first row, Down N times, then OK.
+pick_row() {
+    focus "$1" || return 1
+    xdotool mousemove --window "$1" 60 18 click 1
+    xdotool mousemove 1270 1010
+    focus "$1" || return 1
+    local keys=() i
+    for ((i = 0; i < $2; i++)); do keys+=(Down); done
+    xdotool key --delay 60 "${keys[@]}" Tab Return
+}
+
+open_file p "$work/levels.pk3"
+dialog=$(xs_wait_window '^Select a MAP!$' 20) || fail "no map list for a PK3"
+pick_row "$dialog" 1
+replacement=$(printf '\357\277\275')
+check "a row beyond UTF-8 is titled with replacement characters" \
+    title_is "KORVITAN - maps/${replacement}t$replacement.bsp"
+check "the PK3's level is drawn" shows "$work/levels.pk3" --map "$odd" --view xy
+
+# An archive libarchive cannot read: its reason in a message box titled
+# Error, nothing drawn, and the window goes on working.
+head -c 100 "$work/levels.zip" >"$work/cut.zip"
+reason=$("$cli" maps "$work/cut.zip" 2>&1 | sed -n 's/^Error: //p')
+check "korvitan-cli gives the reason ($reason)" eval '[[ $reason == "Can'"'"'t read archive! ("*")" ]]'
+open_file p "$work/cut.zip"
+error=$(xs_wait_window '^Error$' 20) || fail "no message box for an archive cut short"
+focus "$error"
+xdotool key Tab
+check "the message box gives the reason" selection_is "$reason"
+xdotool key shift+Tab Return
+check "OK closes the message box" xs_wait_gone "$error" 10
+choose_view 0
+check "nothing is drawn after the failure" shows_nothing
+
 # ---- A file that is not an archive ------------------------------------------------------------
 
 open_file p "$bsp"
@@ -480,7 +530,7 @@ xdotool key Tab  # into the message, which selects it
 check "the message box says the file is not an archive" selection_is "File is not a .PAK file"
 xdotool key shift+Tab Return
 check "OK closes the message box" xs_wait_gone "$error" 10
-check "a failed load keeps the title" title_is "KORVITAN - maps/halls.bsp"
+check "a failed load keeps the title" title_is "KORVITAN - maps/${replacement}t$replacement.bsp"
 
 # ---- About ----------------------------------------------------------------------------------------
 
@@ -521,6 +571,17 @@ focus "$dialog"
 xdotool key Escape
 check "Escape closes the map list" xs_wait_gone "$dialog" 10
 check "the file dropped during the map list was not opened" title_is "KORVITAN"
+exit_through_menu
+
+# A ZIP is known by its name too: the map list shows its rows, a PAK
+# inside among them.
+start_korvitan levels.zip
+dialog=$(xs_wait_window '^Select a MAP!$' 30) || fail "korvitan FILE.zip shows no map list"
+pick_row "$dialog" 2
+main=$(xs_wait_window '^KORVITAN' 10) || fail "no main window after the map list"
+check "the row of the PAK in the ZIP is the title" title_is "KORVITAN - mymod/pak0.pak/maps/tower.bsp"
+check "the level of the PAK in the ZIP is drawn" \
+    shows "$work/levels.zip" --map mymod/pak0.pak/maps/tower.bsp --view xy
 exit_through_menu
 
 # A file that cannot be opened gives its message and the program goes on;

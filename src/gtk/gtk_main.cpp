@@ -404,8 +404,9 @@ static const GOptionEntry OPTIONS[] = {
 
 static const char SUMMARY[] =
     "Shows the edge skeleton of a level file, alone or inside an archive.\n"
-    "FILE is opened at start as if chosen through the File menu: a name ending\n"
-    "in .pak (any case) through Open .PAK, any other through Open .BSP.";
+    "FILE is opened at start as if chosen through the File menu: an archive (a\n"
+    "name ending in .pak .pk3 .pk4 .zip .7z or .rar, any case, or such a file's\n"
+    "first bytes) through Open .PAK, any other file through Open .BSP.";
 
 // Reads the command line, GTK's own options included, without opening the
 // display, so --help and --version work anywhere. Returns the exit status
