@@ -8,8 +8,9 @@
 #   - the names the files point at are installed: the programs the desktop
 #     entry, the thumbnailer and the metainfo run or provide, and the icon in
 #     each size, the PNGs rendered at their nominal size;
-#   - the MIME type as GIO sees it with the prefix on XDG_DATA_DIRS: the demo
-#     files by name, and level files with another name by their first bytes
+#   - the MIME types as GIO sees them with the prefix on XDG_DATA_DIRS: the demo
+#     files and a PK3 by name (a ZIP stays a ZIP), and level files with
+#     another name by their first bytes
 #     (xdg-mime is not asked: without a desktop session it falls back to
 #     file(1), which knows neither type);
 #   - last, the thumbnailer: its Exec line run as a file manager runs it.
@@ -117,6 +118,11 @@ check_mime_types() {
     mkdir -p "$samples"
     cp "$demo/demo.bsp" "$samples/demo.bsp"
     cp "$demo/demo.pak" "$samples/demo.pak"
+    # A PK3 is ours, a subclass of ZIP; a ZIP in general stays the system's.
+    cp "$work/levels.pk3" "$samples/levels.pk3"
+    cp "$work/levels.pk3" "$samples/levels.zip"
+    check "application/x-pk3 is no subclass of application/zip" \
+        grep -qx 'application/x-pk3 application/zip' "$share/mime/subclasses"
     # NAME HEX-OF-THE-FIRST-BYTES EXPECTED-TYPE: names that no glob knows, so
     # only the magic can name the type. The near misses guard the version
     # after IBSP and VBSP, which the tag alone must not match.
@@ -135,7 +141,8 @@ check_mime_types() {
         "vbsp22.dat 5642535016000000 application/octet-stream"
     )
     local row name hex expected
-    local -A want=([demo.bsp]=application/x-bsp-level [demo.pak]=application/x-pak)
+    local -A want=([demo.bsp]=application/x-bsp-level [demo.pak]=application/x-pak
+                   [levels.pk3]=application/x-pk3 [levels.zip]=application/zip)
     for row in "${cases[@]}"; do
         read -r name hex expected <<<"$row"
         # The first bytes, then zeros in place of the rest of a header.
@@ -185,7 +192,7 @@ check_thumbnailer() {
         return
     fi
     local row input size
-    for row in "$wide 128" "$demo/demo.pak 200"; do
+    for row in "$wide 128" "$demo/demo.pak 200" "$work/levels.pk3 96"; do
         read -r input size <<<"$row"
         local file=${input##*/} out=$work/thumb.png
         rm -f "$out"
@@ -209,6 +216,11 @@ check_thumbnailer() {
         check "thumbnailer: $file at $size is '${got:-no PNG}', not '$expected'" test "$got" = "$expected"
     done
 }
+
+# A PK3 as one ships: the demo level under maps/, made by zip.
+mkdir -p "$work/pk3/maps"
+cp "$demo/demo.bsp" "$work/pk3/maps/demo.bsp"
+(cd "$work/pk3" && zip -q -X "$work/levels.pk3" maps/demo.bsp) || fail "zip could not make a PK3"
 
 check_validators
 check_references
