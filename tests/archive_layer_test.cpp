@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "hostile_files.h"
@@ -38,6 +39,19 @@ Bytes HallsInVariant(LevelVariant variant) {
 }
 Bytes Triangle() { return LevelBytes({{0, 0, 0}, {64, 0, 8}, {0, 32, -16}}, {{0, 1}, {1, 2}, {2, 0}}); }
 
+// With KORVITAN_SAVE_ARCHIVES set to a folder, every archive a test loads is
+// written there too, as a seed of the chain fuzzer (fuzz/fuzz_chain.cpp):
+// a first byte choosing the first row, then the archive.
+void SaveAsSeed(const std::string &name, const Bytes &bytes) {
+    static const char *folder = std::getenv("KORVITAN_SAVE_ARCHIVES");
+    static int saved;
+    if (!folder || !*folder) return;
+    Bytes seed(bytes.size() + 1, 0);
+    std::copy(bytes.begin(), bytes.end(), seed.begin() + 1);
+    std::string path = std::string(folder) + "/" + std::to_string(++saved) + "-" + name;
+    ASSERT_TRUE(WriteBytesToFile(path, seed)) << path;
+}
+
 class ArchiveLayer : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -49,6 +63,7 @@ protected:
     // Loads the archive as "Open .PAK ..." does, answering the map list
     // with the row of that text ("" cancels).
     int32_t Load(const std::string &name, const Bytes &bytes, const std::string &row = "") {
+        SaveAsSeed(name, bytes);
         std::string path = WriteTempFile(name, bytes);
         ChooseFile(path);
         recording.chooseName = row;

@@ -119,24 +119,27 @@ void FreeBlock(Block *block) {
 
 // ---- libarchive over the file layer ------------------------------------------------------
 // The file is read through platform.h, so a block named as a file
-// (memory_files.h) is an archive like any file on disk. Reads are small:
-// walking a ZIP's entries reads one local header per entry, and each read
-// fetches a whole block.
+// (memory_files.h) is an archive like any file on disk. Walking a ZIP's
+// entries seeks to each local header and reads a few dozen bytes there, so
+// the first read after a seek is small; reads that follow one another grow,
+// so inflating a large entry takes few of them.
 
-enum { SOURCE_BLOCK = 16384 };
+enum { FIRST_READ = 4096, LONGEST_READ = 262144 };
 
 struct FileSource {
     PlatFile *file;
     int64_t position;
-    uint8_t buffer[SOURCE_BLOCK];
+    uint32_t readSize;  // of the next read: FIRST_READ after a seek, then doubling
+    uint8_t buffer[LONGEST_READ];
 };
 
 la_ssize_t ReadSource(struct archive *, void *data, const void **out) {
     FileSource *source = static_cast<FileSource *>(data);
     *out = source->buffer;
     if (!PlatSeekFile(source->file, source->position)) return 0;
-    uint32_t got = PlatReadFile(source->file, source->buffer, sizeof source->buffer);
+    uint32_t got = PlatReadFile(source->file, source->buffer, source->readSize);
     source->position += got;
+    if (source->readSize < LONGEST_READ) source->readSize *= 2;
     return la_ssize_t(got);
 }
 
@@ -147,6 +150,7 @@ la_int64_t SeekSource(struct archive *, void *data, la_int64_t offset, int whenc
     if (whence == SEEK_END && size < 0) return ARCHIVE_FATAL;
     int64_t to = base + offset;
     if (to < 0) return ARCHIVE_FATAL;
+    if (to != source->position) source->readSize = FIRST_READ;
     source->position = to;
     return to;
 }
@@ -179,6 +183,7 @@ struct archive *OpenFileArchive(FileSource *source) {
         return nullptr;
     }
     source->position = 0;
+    source->readSize = FIRST_READ;
     archive_read_set_read_callback(a, ReadSource);
     archive_read_set_seek_callback(a, SeekSource);
     archive_read_set_skip_callback(a, SkipSource);
