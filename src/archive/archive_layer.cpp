@@ -33,11 +33,13 @@
 #include <archive_entry.h>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <locale.h>
 #include <string>
 #include <vector>
 
+#include "archive/archive_layer.h"
 #include "map/archive_kind.h"
 #include "map/archive_reader.h"
 #include "map/level_reader.h"
@@ -558,6 +560,10 @@ int IsPakFile(const char *path) {
 }
 
 }  // namespace
+
+void PrepareArchiveReading(void) {
+    if (!std::getenv("TZ")) setenv("TZ", ":/etc/localtime", 0);
+}
 
 int32_t LoadArchiveFile(PlatWindow *window) {
     return IsPakFile(fileName) ? LoadPakFile(window) : LoadOtherArchive(window);

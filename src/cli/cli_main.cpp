@@ -24,6 +24,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "archive/archive_layer.h"
 #include "map/archive_kind.h"
 #include "map/level_reader.h"
 #include "map/load_report.h"
@@ -357,6 +358,7 @@ int main(int argc, char **argv) {
             return 0;
         }
     }
+    PrepareArchiveReading();
     CliArgs args;
     if (!ParseArgs(argc, argv, &args)) return Usage(nullptr);
     const char *command = args.command;

@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "archive/archive_layer.h"
 #include "gtk/gtk_backend.h"
 #include "platform/platform.h"
 #include "res/resource.h"
@@ -441,6 +442,7 @@ static char *GivenPath(const char *name) {
 }
 
 int main(int argc, char **argv) {
+    PrepareArchiveReading();  // while this is the only thread
     int status = ParseCommandLine(&argc, &argv);
     if (status >= 0) return status;
     // The parse named the program after argv[0]; the desktop knows it by
