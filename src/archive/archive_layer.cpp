@@ -82,6 +82,10 @@ void FailPak(const char *why) {
     failure = failureText;
 }
 
+// What the failure said; every way to fail says something, but a message
+// box must never show nothing.
+const char *FailureText(void) { return failure ? failure : "Can't read archive! (unknown error)"; }
+
 const char TOO_LARGE[] = "Archive entry too large!";
 const char ENCRYPTED[] = "Encrypted archive entry!";
 
@@ -242,12 +246,9 @@ la_ssize_t ReadData(struct archive *a, struct archive_entry *entry, void *out, s
     return -1;
 }
 
-// A block twice as large holding the bytes so far; 0 after Fail.
+// A block twice as large (at most the limit) holding the bytes so far; 0
+// after Fail.
 int GrowBlock(Block *block, size_t used, size_t *capacity) {
-    if (int64_t(*capacity) >= ENTRY_LIMIT) {
-        Fail(TOO_LARGE);
-        return 0;
-    }
     size_t larger = *capacity * 2 < size_t(ENTRY_LIMIT) ? *capacity * 2 : size_t(ENTRY_LIMIT);
     uint8_t *bytes = static_cast<uint8_t *>(PlatAlloc(larger));
     if (!bytes) {
@@ -263,8 +264,8 @@ int GrowBlock(Block *block, size_t used, size_t *capacity) {
 
 // Inflates the current entry into a new block. An entry with a declared
 // size gets a block of exactly that size, and one more byte is a bomb; one
-// without grows its block up to the limit. Returns 0 after Fail, with
-// nothing held.
+// without grows its block up to the limit, and one more byte is too many.
+// Returns 0 after Fail, with nothing held.
 int InflateEntry(struct archive *a, struct archive_entry *entry, Block *out) {
     *out = Block{nullptr, 0};
     if (archive_entry_is_encrypted(entry)) {
@@ -285,7 +286,7 @@ int InflateEntry(struct archive *a, struct archive_entry *entry, Block *out) {
     }
     for (;;) {
         if (block.size == capacity) {
-            if (declared) {
+            if (declared || int64_t(capacity) == ENTRY_LIMIT) {
                 uint8_t beyond;
                 la_ssize_t more = ReadData(a, entry, &beyond, 1);
                 if (more == 0) break;
@@ -522,7 +523,7 @@ int32_t LoadOtherArchive(PlatWindow *window) {
     failure = nullptr;
     if (!ListRows(&source)) {
         rows.clear();
-        ReportThenRelease(window, failure);
+        ReportThenRelease(window, FailureText());
         return 0;
     }
     const Row *row = ChooseRow(window);
@@ -541,7 +542,7 @@ int32_t LoadOtherArchive(PlatWindow *window) {
     EndStoredNames();
     rows.clear();
     if (!inflated) {
-        ReportThenRelease(window, failure);
+        ReportThenRelease(window, FailureText());
         return 0;
     }
     CloseMapFile();
