@@ -10,12 +10,10 @@
 #include "map/level_reader.h"
 #include "map/load_report.h"
 #include "map/model.h"
-#include "res/resource.h"
 #include "tools/demo_levels.h"
 #include "tools/level_writer.h"
 #include "support/recording_backend.h"
 #include "support/temp_files.h"
-#include "view/views.h"
 
 namespace {
 
@@ -47,17 +45,7 @@ protected:
 
     std::string Title(bool inArchive) { return "KORVITAN - " + (inArchive ? std::string(ENTRY) : path); }
 
-    // Every drawing call of the six views, one line each.
-    std::string Drawing() {
-        std::string text;
-        for (int view = IDM_VIEW_XY; view <= IDM_VIEW_3DZ; view++) {
-            recording.calls.clear();
-            DrawView(RecordingWindow(), RecordingDC(), view);
-            for (const RecordedCall &c : recording.calls)
-                text += c.op + " " + std::to_string(c.a) + " " + std::to_string(c.b) + "\n";
-        }
-        return text;
-    }
+    std::string Drawing() { return SixViewsDrawn(); }
 
     // The one message of a failed load: its text, its caption "Error",
     // whether the model still held the file, and the result left behind.

@@ -31,7 +31,6 @@
 // is inflated, its first bytes decide how it is read.
 #include <archive.h>
 #include <archive_entry.h>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

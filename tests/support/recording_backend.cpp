@@ -13,6 +13,7 @@
 #include "shell/shell.h"
 #include "shell/zoom_pan.h"
 #include "view/views.h"
+#include "view/views.h"
 
 struct PlatWindow {
     int unused;
@@ -32,6 +33,17 @@ static PlatDC theDC;
 
 PlatWindow *RecordingWindow(void) { return &theWindow; }
 PlatDC *RecordingDC(void) { return &theDC; }
+
+std::string SixViewsDrawn(void) {
+    std::string text;
+    for (int view = IDM_VIEW_XY; view <= IDM_VIEW_3DZ; view++) {
+        recording.calls.clear();
+        DrawView(RecordingWindow(), RecordingDC(), view);
+        for (const RecordedCall &c : recording.calls)
+            text += c.op + " " + std::to_string(c.a) + " " + std::to_string(c.b) + "\n";
+    }
+    return text;
+}
 
 void ResetRecording(void) {
     FreeMapData();

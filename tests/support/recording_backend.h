@@ -90,4 +90,8 @@ void ResetRecording(void);
 PlatWindow *RecordingWindow(void);
 PlatDC *RecordingDC(void);
 
+// Every drawing call of the six views of the loaded level, one line each
+// ("line X Y"), to compare two loads of the same level.
+std::string SixViewsDrawn(void);
+
 #endif
