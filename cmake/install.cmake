@@ -73,10 +73,14 @@ add_custom_target(install_data ALL DEPENDS ${korvitan_icon_pngs} ${korvitan_man_
 # Installs this build into a temporary prefix and checks every file there
 # with the tool the desktop uses to read it. It needs both programs.
 if(KORVITAN_TESTS AND TARGET korvitan AND TARGET korvitan-cli)
+  # Loads the installed icon through GTK's icon theme, as a desktop does.
+  add_executable(icon_check tests/support/icon_check.cpp)
+  target_link_libraries(icon_check PRIVATE PkgConfig::GTK3)
   add_test(NAME install_tree
     COMMAND ${CMAKE_COMMAND} -E env
       KORVITAN_BUILD_DIR=${CMAKE_BINARY_DIR}
       KORVITAN_DEMO_DIR=${KORVITAN_DEMO_DIR}
+      KORVITAN_ICON_CHECK=$<TARGET_FILE:icon_check>
       bash ${CMAKE_SOURCE_DIR}/tests/install_test.sh)
   set_tests_properties(install_tree PROPERTIES TIMEOUT 120 LABELS "install")
 endif()

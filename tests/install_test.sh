@@ -8,6 +8,8 @@
 #   - the names the files point at are installed: the programs the desktop
 #     entry, the thumbnailer and the metainfo run or provide, and the icon in
 #     each size, the PNGs rendered at their nominal size;
+#   - the icon as GTK's icon theme loads it, at every size from a menu's to
+#     the application grid's and at scale 2 (tests/support/icon_check.cpp);
 #   - the MIME type as GIO sees it with the prefix on XDG_DATA_DIRS: the demo
 #     files by name, and level files with another name by their first bytes
 #     (xdg-mime is not asked: without a desktop session it falls back to
@@ -15,10 +17,11 @@
 #   - last, the thumbnailer: its Exec line run as a file manager runs it.
 #
 # Needs (set by CTest, see cmake/install.cmake): KORVITAN_BUILD_DIR (a built
-# tree with korvitan and korvitan-cli), KORVITAN_DEMO_DIR.
+# tree with korvitan and korvitan-cli), KORVITAN_DEMO_DIR, KORVITAN_ICON_CHECK.
 set -u
 build=${KORVITAN_BUILD_DIR:?}
 demo=${KORVITAN_DEMO_DIR:?}
+icon_check=${KORVITAN_ICON_CHECK:?}
 app=org.korvitan.Korvitan
 
 passed=0
@@ -95,6 +98,7 @@ check_references() {
         got=$(png_size "$png")
         check "the ${size}x$size icon is '${got:-no PNG}'" test "$got" = "$size $size"
     done
+    check "GTK's icon theme does not load $icon at every size" quiet "$icon_check" "$share/icons" "$icon"
     # Every type the entries name is one the MIME database knows once ours
     # is added; a typo would otherwise go unnoticed.
     local types type
