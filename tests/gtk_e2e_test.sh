@@ -5,9 +5,10 @@
 # dialogs, and the drawing area's pixels, which must equal bit for bit what
 # `korvitan-cli render` writes for the same size.
 #
-# Needs KORVITAN, KORVITAN_CLI, KORVITAN_MKDEMO and KORVITAN_DRAG_SOURCE
-# (set by CTest), and Xvfb, xdotool, ImageMagick, xclip and xprop. With KORVITAN_E2E_KEEP set, the
-# work folder with the last pictures is kept for a look after a failure.
+# Needs KORVITAN, KORVITAN_CLI, KORVITAN_MKDEMO, KORVITAN_DRAG_SOURCE and
+# KORVITAN_VERSION (set by CTest), and Xvfb, xdotool, ImageMagick, xclip and
+# xprop. With KORVITAN_E2E_KEEP set, the work folder with the last pictures
+# is kept for a look after a failure.
 #
 # The drawing area is found in the window's own picture: it fills the window
 # below the menu bar, so while nothing is loaded it is the block of pure
@@ -18,6 +19,7 @@
 set -u
 korvitan=${KORVITAN:?}
 cli=${KORVITAN_CLI:?}
+version=${KORVITAN_VERSION:?}
 mkdemo=${KORVITAN_MKDEMO:?}
 drag_source=${KORVITAN_DRAG_SOURCE:?}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -63,7 +65,7 @@ check "--help prints the usage on stdout and exits 0 (was $status)" \
     eval '[ "$status" = 0 ] && grep -q "^  korvitan .*\[FILE\]$" "$work/out"'
 without_display --version
 check "--version prints the version and exits 0 (was $status)" \
-    eval '[ "$status" = 0 ] && [ "$(cat "$work/out")" = "korvitan 1.0" ]'
+    eval '[ "$status" = 0 ] && [ "$(cat "$work/out")" = "korvitan $version" ]'
 without_display --frobnicate "$bsp"
 check "an unknown option prints the usage on stderr and exits 2 (was $status)" \
     eval '[ "$status" = 2 ] && [ ! -s "$work/out" ] && grep -q "^  korvitan .*\[FILE\]$" "$work/err"'

@@ -7,7 +7,8 @@
 #     both manual pages (groff, not one warning);
 #   - the names the files point at are installed: the programs the desktop
 #     entry, the thumbnailer and the metainfo run or provide, and the icon in
-#     each size, the PNGs rendered at their nominal size;
+#     each size, the PNGs rendered at their nominal size, the files the
+#     manual page names (the README);
 #   - the icon as GTK's icon theme loads it, at every size from a menu's to
 #     the application grid's and at scale 2 (tests/support/icon_check.cpp);
 #   - the MIME type as GIO sees it with the prefix on XDG_DATA_DIRS: the demo
@@ -99,6 +100,11 @@ check_references() {
         check "the ${size}x$size icon is '${got:-no PNG}'" test "$got" = "$size $size"
     done
     check "GTK's icon theme does not load $icon at every size" quiet "$icon_check" "$share/icons" "$icon"
+    # The files korvitan(1) names under the prefix, the README among them.
+    local named
+    for named in $(zcat "$share/man/man1/korvitan.1.gz" | sed -n 's:^\.I PREFIX/::p'); do
+        check "korvitan(1) names $named, which is not installed" test -s "$prefix/$named"
+    done
     # Every type the entries name is one the MIME database knows once ours
     # is added; a typo would otherwise go unnoticed.
     local types type

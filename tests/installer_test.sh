@@ -14,7 +14,8 @@
 #      folder and returns at once, so the removal is awaited by polling.
 #
 # Needs: KORVITAN_SETUP (the installer, scripts/build-installer),
-# KORVITAN_WINDOWS_EXE (the korvitan.exe it should hold), KORVITAN_VERSION;
+# KORVITAN_WINDOWS_EXE (the korvitan.exe it should hold), KORVITAN_VERSION
+# and KORVITAN_VERSION_QUAD (the build's version.env);
 # KORVITAN_WINDRES names the windres that reads resources out of an .exe
 # (the cross one by default). wrestool and icotool read the icon.
 #
@@ -30,6 +31,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 setup=${KORVITAN_SETUP:?}
 exe=${KORVITAN_WINDOWS_EXE:?}
 version=${KORVITAN_VERSION:?}
+quad=${KORVITAN_VERSION_QUAD:?}
 windres=${KORVITAN_WINDRES:-x86_64-w64-mingw32-windres}
 license=$here/../LICENSE
 
@@ -113,8 +115,8 @@ fi
     sed -n '/ VERSIONINFO$/,$p' >"$work/version.rc"
 # The numbers and the texts Explorer shows in the file's properties.
 for line in \
-    "FILEVERSION ${version/./, }, 0, 0" \
-    "VALUE \"FileVersion\", \"$version.0.0\"" \
+    "FILEVERSION ${quad//./, }" \
+    "VALUE \"FileVersion\", \"$quad\"" \
     "VALUE \"ProductVersion\", \"$version\"" \
     "VALUE \"ProductName\", \"KORVITAN\"" \
     "VALUE \"OriginalFilename\", \"korvitan.exe\""; do

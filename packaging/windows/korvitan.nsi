@@ -1,7 +1,8 @@
 ; korvitan.nsi - the Windows installer of KORVITAN.
 ;
 ; Built by scripts/build-installer, which defines:
-;   VERSION   the version, as project(VERSION) in CMakeLists.txt says ("1.0")
+;   VERSION   the version, as project(VERSION) in CMakeLists.txt gives it
+;   VERSION_QUAD  the same as four numbers, for the version resource
 ;   EXE       korvitan.exe to install
 ;   ICON      the program's .ico, used for the installer and uninstaller too
 ;   LICENSE   LICENSE.txt and README    README.txt (both with CRLF lines)
@@ -25,10 +26,10 @@ InstallDir "$PROGRAMFILES64\KORVITAN"
 ; A folder chosen in an earlier install is offered again.
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 
-VIProductVersion "${VERSION}.0.0"
+VIProductVersion "${VERSION_QUAD}"
 VIAddVersionKey /LANG=1033 "ProductName" "KORVITAN"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
-VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}.0.0"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION_QUAD}"
 VIAddVersionKey /LANG=1033 "FileDescription" "KORVITAN ${VERSION} setup"
 VIAddVersionKey /LANG=1033 "CompanyName" "the KORVITAN developers"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 the KORVITAN developers; MIT licence"
