@@ -26,7 +26,9 @@
 #
 # Needs: KORVITAN_SETUP (the installer, scripts/build-installer),
 # KORVITAN_WINDOWS_EXE (the korvitan.exe it should hold), KORVITAN_VERSION
-# and KORVITAN_VERSION_QUAD (the build's version.env);
+# and KORVITAN_VERSION_QUAD (the build's version.env); or, in their place,
+# KORVITAN_WIN_BUILD_DIR, a Windows build folder in which the installer is
+# built first (as CTest runs it, see CMakeLists.txt);
 # KORVITAN_WINDRES names the windres that reads resources out of an .exe
 # (the cross one by default). wrestool and icotool read the icon.
 #
@@ -39,6 +41,13 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/support/xsession.sh"
 . "$here/support/winesession.sh"
 
+if [ -z "${KORVITAN_SETUP:-}" ] && [ -n "${KORVITAN_WIN_BUILD_DIR:-}" ]; then
+    "$here/../scripts/build-installer" >"$KORVITAN_WIN_BUILD_DIR/build-installer.log" 2>&1 ||
+        { tail -n 20 "$KORVITAN_WIN_BUILD_DIR/build-installer.log"; echo "FAIL: scripts/build-installer"; exit 1; }
+    . "$KORVITAN_WIN_BUILD_DIR/version.env"
+    KORVITAN_SETUP=$KORVITAN_WIN_BUILD_DIR/korvitan-$KORVITAN_VERSION-setup.exe
+    KORVITAN_WINDOWS_EXE=$KORVITAN_WIN_BUILD_DIR/korvitan.exe
+fi
 setup=${KORVITAN_SETUP:?}
 exe=${KORVITAN_WINDOWS_EXE:?}
 version=${KORVITAN_VERSION:?}
