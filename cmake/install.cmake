@@ -1,5 +1,6 @@
 # install.cmake - what `cmake --install` puts under the prefix on Linux, and
-# the test of that tree. Included by CMakeLists.txt after the programs are
+# the tests of that tree: its files, and its thumbnailer as the desktop's
+# thumbnail services run it. Included by CMakeLists.txt after the programs are
 # defined (not in the Windows build).
 #
 #   bin/korvitan, bin/korvitan-cli
@@ -94,4 +95,25 @@ if(KORVITAN_TESTS AND TARGET korvitan AND TARGET korvitan-cli)
       KORVITAN_ICON_CHECK=$<TARGET_FILE:icon_check>
       bash ${CMAKE_SOURCE_DIR}/tests/install_test.sh)
   set_tests_properties(install_tree PROPERTIES TIMEOUT 120 LABELS "install")
+endif()
+
+# ---- The thumbnailer under the desktop's own thumbnail services ---------------
+# GNOME's thumbnail factory (in bubblewrap) and tumbler (over a private
+# D-Bus session) make thumbnails with the installed thumbnailer entry. The
+# factory is asked by a small C client, as a file manager asks it. Not in
+# the sanitizer build (cmake/hostile.cmake), which tests hostile input and
+# instruments every target with clang's flags.
+if(KORVITAN_TESTS AND TARGET korvitan-cli AND NOT KORVITAN_SANITIZE AND NOT KORVITAN_FUZZ)
+  enable_language(C)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(GNOME_DESKTOP REQUIRED IMPORTED_TARGET gnome-desktop-3.0)
+  add_executable(gnome_thumbnail tests/support/gnome_thumbnail.c)
+  target_link_libraries(gnome_thumbnail PRIVATE PkgConfig::GNOME_DESKTOP)
+  add_test(NAME thumbnailers
+    COMMAND ${CMAKE_COMMAND} -E env
+      KORVITAN_BUILD_DIR=${CMAKE_BINARY_DIR}
+      KORVITAN_DEMO_DIR=${KORVITAN_DEMO_DIR}
+      KORVITAN_GNOME_THUMBNAIL=$<TARGET_FILE:gnome_thumbnail>
+      bash ${CMAKE_SOURCE_DIR}/tests/thumbnailers_test.sh)
+  set_tests_properties(thumbnailers PROPERTIES TIMEOUT 240 LABELS "install")
 endif()

@@ -71,6 +71,9 @@ void FuzzChooseInput(const uint8_t *data, size_t size) {
 void FuzzCheckLoadAndRelease(int32_t loaded, size_t fileSize, int tablesRead) {
     FUZZ_CHECK(loaded == 0 || loaded == 1);
     FUZZ_CHECK(recording.messages.size() <= 1);
+    // The recording backend painted the view behind the message; the model
+    // it found there held no count without its table.
+    for (const RecordedMessage &m : recording.messages) FUZZ_CHECK(m.modelWhole && m.linesBehind == 0);
     FUZZ_CHECK(recording.largestRequest <= fileSize);
     FUZZ_CHECK(recording.bytesAllocated <= uint64_t(tablesRead) * fileSize);
     FUZZ_CHECK(MapData.file == nullptr);

@@ -321,5 +321,101 @@ run 1 thumbnail "$work/empty.pak" "$work/thumbs/empty.png" && grep -q 'no map' "
     fail "an archive with no map has no thumbnail"
 [ -z "$(ls -A "$work/thumbs")" ] && pass || fail "a failed thumbnail left $(ls -A "$work/thumbs")"
 
+# ---- Where a picture goes, by what OUT is ------------------------------------------------
+# Each kind of OUT is made afresh in a folder of its own and written by render
+# (--format png) and by thumbnail; the picture must arrive whole where OUT
+# leads, byte for byte the one written to a new file, and OUT must still be
+# what it was: a link stays a link, a FIFO a FIFO, a device a device.
+cd "$work" || exit 1  # a stray "-" or temporary file stays in the test's folder
+run 0 render "$bsp" --view xy --size 64x48 -o "$work/ref-render.png"
+run 0 thumbnail -s 64 "$bsp" "$work/ref-thumbnail.png"
+
+# out_case KIND COMMAND
+out_case() {
+    local kind=$1 cmd=$2 dir=$work/outputs/$1-$2
+    local out=$dir/out got=$dir/got reader=
+    mkdir -p "$dir"
+    local args=(thumbnail -s 64 "$bsp")
+    [ "$cmd" = render ] && args=(render "$bsp" --view xy --size 64x48 --format png -o)
+    case $kind in
+        plain) echo old >"$out"; exec 4<"$out" ;;  # held open, as a file manager does
+        link-plain|dangling) mkdir "$dir/real"; ln -s real/file.png "$out"
+                             [ "$kind" = dangling ] || echo old >"$dir/real/file.png" ;;
+        fifo) mkfifo "$out"; timeout 20 cat "$out" >"$got" & reader=$! ;;
+        link-fifo) mkfifo "$dir/fifo"; ln -s fifo "$out"; timeout 20 cat "$dir/fifo" >"$got" & reader=$! ;;
+        device) mknod "$out" c 1 3 ;;  # a null device of our own
+        socket) perl -MIO::Socket::UNIX -e 'alarm 20; my $l = IO::Socket::UNIX->new(Local => $ARGV[0], Listen => 1) or die;
+                    my $c = $l->accept or die; local $/; my $d = <$c>; open my $f, ">", $ARGV[1] or die; print {$f} $d' \
+                    "$out" "$got" &
+                reader=$!
+                for _ in $(seq 100); do [ -S "$out" ] && break; sleep 0.1; done ;;
+    esac
+    case $kind in
+        pipe-descriptor) { "$cli" "${args[@]}" /dev/fd/3 3>&1 >/dev/null 2>"$work/err"; echo $? >"$work/status"; } | cat >"$got" ;;
+        file-descriptor) "$cli" "${args[@]}" /dev/fd/3 3>"$got" 2>"$work/err"; echo $? >"$work/status" ;;
+        dev-stdout) { "$cli" "${args[@]}" /dev/stdout 2>"$work/err"; echo $? >"$work/status"; } | cat >"$got" ;;
+        dash) "$cli" "${args[@]}" - >"$got" 2>"$work/err"; echo $? >"$work/status" ;;
+        socket-stdout)  # standard output a socket, as under a service manager; named
+                        # through /dev/fd, never the system's /dev/stdout (see below)
+            perl -MSocket -e 'socketpair(my $a, my $b, AF_UNIX, SOCK_STREAM, 0) or die;
+                if (!fork) { close $a; open STDOUT, ">&", $b or die; exec @ARGV or die } close $b;
+                local $/; my $d = <$a>; wait; print $d; exit($? >> 8)' "$cli" "${args[@]}" /dev/fd/1 \
+                >"$got" 2>"$work/err"
+            echo $? >"$work/status" ;;
+        *) "$cli" "${args[@]}" "$out" 2>"$work/err"; echo $? >"$work/status" ;;
+    esac
+    [ -n "$reader" ] && wait "$reader"
+    local status what="$kind $cmd"
+    status=$(cat "$work/status")
+    [ "$status" = 0 ] || { fail "$what: exit $status: $(cat "$work/err")"; return; }
+    case $kind in
+        new) got=$out; [ -f "$out" ] && [ ! -L "$out" ] && [ "$(ls -A "$dir")" = out ] ;;
+        plain) got=$out
+               if [ "$cmd" = thumbnail ]; then cmp -s - "$work/ref-$cmd.png" <&4  # written into the file held
+               else [ "$(cat <&4)" = old ]; fi                                  # replaced beside it
+               local held=$?; exec 4<&-
+               [ $held = 0 ] && [ "$(ls -A "$dir")" = out ] ;;
+        link-plain|dangling) got=$dir/real/file.png
+                             [ "$(readlink "$out")" = real/file.png ] && [ "$(ls -A "$dir/real")" = file.png ] ;;
+        fifo) [ -p "$out" ] ;;
+        link-fifo) [ "$(readlink "$out")" = fifo ] && [ -p "$dir/fifo" ] ;;
+        device) [ -c "$out" ] && got=$work/ref-$cmd.png ;;  # what went in is gone
+        socket) [ -S "$out" ] ;;
+        dev-stdout) [ -L /dev/stdout ] ;;
+        *) true ;;
+    esac || { fail "$what: OUT is no longer what it was: $(ls -lA "$dir" | tr '\n' ' ')"; return; }
+    cmp -s "$got" "$work/ref-$cmd.png" && pass || fail "$what: the picture did not arrive whole"
+}
+failed_before=$failed
+for kind in new plain link-plain dangling fifo link-fifo device socket pipe-descriptor file-descriptor \
+            socket-stdout dash; do
+    for cmd in render thumbnail; do out_case "$kind" "$cmd"; done
+done
+# The system's own /dev/stdout (a link to /proc/self/fd/1) through a pipe,
+# only once the private links and pipes above were written through: a
+# program that renamed a file over OUT would replace it, as root.
+if [ "$failed" = "$failed_before" ]; then
+    for cmd in render thumbnail; do out_case dev-stdout "$cmd"; done
+else
+    fail "the system's /dev/stdout was not tried: the private cases failed"
+fi
+# -o - is PNG without --format, the same bytes as a file; --format overrides
+# the ending; standard output that is a terminal is refused.
+"$cli" render "$bsp" --view xy --size 64x48 -o - >"$work/dash.png" && cmp -s "$work/dash.png" "$work/ref-render.png" &&
+    pass || fail "render -o - differs from render -o FILE"
+run 0 render "$bsp" --view xy --format svg -o - && grep -q '<svg' "$work/out" && pass || fail "--format svg -o -"
+run 0 render "$bsp" --view xy --format pdf -o "$work/really.png" && [ "$(head -c 4 "$work/really.png")" = "%PDF" ] &&
+    pass || fail "--format overrides OUT's ending"
+run 2 render "$bsp" --view xy --format gif -o - && pass
+run 2 thumbnail "$bsp" "$work/t.png" --format png && pass
+for command in "render $bsp --view xy -o -" "thumbnail $bsp -"; do
+    script -qec "$cli $command" /dev/null >"$work/tty" 2>&1
+    [ $? = 2 ] && grep -q 'standard output is a terminal' "$work/tty" && pass || fail "$command on a terminal"
+done
+# A thumbnail that fails leaves an OUT that exists as it was.
+echo old >"$work/kept.png"
+run 1 thumbnail "$work/old.bsp" "$work/kept.png" && [ "$(cat "$work/kept.png")" = old ] && pass ||
+    fail "a failed thumbnail changed the OUT it was given"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

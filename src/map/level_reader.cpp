@@ -184,22 +184,23 @@ int32_t ReadLevelAt(PlatWindow *window, int32_t base, const char *displayName) {
     TableLumps(&vertexLump, &edgeLump);
     int wide = levelFormat == FORMAT_BSP2 || levelFormat == FORMAT_2PSB;
 
-    MapData.vertexCount = int32_t(vertexLump.length / sizeof(Vertex));
+    // Each count is set only once its table has been read whole. A failure
+    // shows its message from inside a message loop that repaints the window,
+    // so until then the model must say "no records": a count standing beside
+    // a table that is missing or half read would be drawn from.
     MapData.vertices = static_cast<Vertex *>(AllocateTable(
         window, base, vertexLump, "Error Reading Vertices", "Can't allocate memory for vertex."));
     if (!MapData.vertices) return 0;
     if (!FillTable(window, base, vertexLump, MapData.vertices, "Error Reading Vertices")) return 0;
+    MapData.vertexCount = int32_t(vertexLump.length / sizeof(Vertex));
     ComputeMapBounds();
 
-    // No message loop runs between setting the count and the read, and a
-    // failed read releases the model before its message is shown, so a
-    // paint never sees a half-read table.
     MapData.edgeIndexSize = wide ? 4 : 2;
     MapData.edges = static_cast<Edge *>(AllocateTable(
         window, base, edgeLump, "Error Reading Edges", "Can't allocate memory for Edges."));
     if (!MapData.edges) return 0;
-    MapData.edgeCount = int32_t(edgeLump.length >> (wide ? WIDE_EDGE_SIZE_SHIFT : EDGE_SIZE_SHIFT));
     if (!FillTable(window, base, edgeLump, MapData.edges, "Error Reading Edges")) return 0;
+    MapData.edgeCount = int32_t(edgeLump.length >> (wide ? WIDE_EDGE_SIZE_SHIFT : EDGE_SIZE_SHIFT));
 
     PlatInvalidate(window);
     CloseMapFile();

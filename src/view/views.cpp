@@ -143,6 +143,7 @@ static void ProjectAll(const ViewFrame *frame, ViewPoint *out) {
 }
 
 const ViewPoint *ProjectVertices(const ViewFrame *frame) {
+    if (!MapTablesPresent()) return nullptr;
     size_t n = MapData.vertexCount > 0 ? size_t(MapData.vertexCount) : 0;
     if (n > projectedCapacity) {
         void *grown = std::realloc(projected, n * sizeof(ViewPoint));
@@ -156,6 +157,7 @@ const ViewPoint *ProjectVertices(const ViewFrame *frame) {
 }
 
 int ViewSegmentAt(const ViewFrame *frame, int32_t i, ViewSegment *segment) {
+    if (!MapTablesPresent()) return 0;
     uint32_t first, second;
     EdgeEnds(i, &first, &second);
     uint32_t count = uint32_t(MapData.vertexCount);
@@ -180,6 +182,8 @@ void DrawViewPart(PlatWindow *window, PlatDC *dc, int viewMode, const ViewRect *
     if (shown) rect = ClampViewRect(*shown, frame.windowWidth, frame.windowHeight);
     PlatSetWindowExt(dc, rect.width, rect.height);
     if (rect.x != 0 || rect.y != 0) PlatSetWindowOrg(dc, rect.x, rect.y);
+    // A count without its table (a model caught half-loaded) draws nothing.
+    if (!MapTablesPresent()) return;
     const ViewPoint *points = ProjectVertices(&frame);
     ViewSegment segment;
     for (int32_t i = 0; i < MapData.edgeCount; i++) {

@@ -12,6 +12,7 @@
 #include "shell/dialogs.h"
 #include "shell/shell.h"
 #include "shell/zoom_pan.h"
+#include "view/views.h"
 
 struct PlatWindow {
     int unused;
@@ -73,8 +74,25 @@ void PlatFree(void *block) {
 
 static void Event(const std::string &text) { recording.events.push_back(text); }
 
+// The paint of the modal loop behind a message box: the shell's drawing of
+// the current view into the recording DC. Its calls are counted, not kept,
+// so the recorded drawing is that of the program's own paints.
+static int PaintBehindMessage(void) {
+    size_t before = recording.calls.size();
+    bool record = recording.recordCalls;
+    recording.recordCalls = true;
+    DrawViewPart(&theWindow, &theDC, ViewMode, ShownViewRect());
+    int lines = 0;
+    for (size_t i = before; i < recording.calls.size(); i++) lines += recording.calls[i].op == "line";
+    recording.calls.resize(before);
+    recording.recordCalls = record;
+    return lines;
+}
+
 void PlatMessageBox(PlatWindow *, const char *text, const char *caption) {
-    recording.messages.push_back({text, caption, MapData.file != nullptr});
+    bool whole = MapTablesPresent();
+    int lines = PaintBehindMessage();
+    recording.messages.push_back({text, caption, MapData.file != nullptr, lines, whole});
     Event(std::string("message ") + caption + "|" + text);
 }
 
