@@ -7,7 +7,9 @@
 #                      report ending the run;
 #   KORVITAN_FUZZ      the core is also instrumented for coverage, and the
 #                      libFuzzer targets fuzz_level, fuzz_archive, fuzz_views
-#                      are built, with their seed corpus in fuzz-seeds/.
+#                      (the core, as the Windows program has it) and
+#                      fuzz_chain (the Linux programs' archive layer) are
+#                      built, with their seed corpus in fuzz-seeds/.
 #
 # In an ordinary build both are off and this file adds nothing.
 
@@ -39,7 +41,13 @@ if(KORVITAN_SANITIZE OR KORVITAN_FUZZ)
 endif()
 
 if(KORVITAN_FUZZ)
-  foreach(name level archive views)
+  foreach(name level archive views chain)
+    # The archive layer: the Linux programs' for the chains of archives,
+    # the Windows program's (PAK only) for the rest.
+    set(layer korvitan_pak_layer)
+    if(name STREQUAL "chain")
+      set(layer korvitan_archive)
+    endif()
     add_executable(fuzz_${name}
       fuzz/fuzz_${name}.cpp fuzz/fuzz_support.cpp fuzz/hostile_files.cpp)
     target_include_directories(fuzz_${name} PRIVATE ${CMAKE_SOURCE_DIR}/fuzz)
@@ -48,7 +56,7 @@ if(KORVITAN_FUZZ)
     # The recording backend answers the core's host calls, as in the tests.
     target_link_libraries(fuzz_${name} PRIVATE
       korvitan_core korvitan_shell korvitan_dialogs korvitan_raster korvitan_posix_files
-      korvitan_writer korvitan_recording)
+      ${layer} korvitan_writer korvitan_recording)
     # Every seed (and every input a fuzzer once crashed on that could not be
     # written as a seed) runs once through the target's checks.
     set(inputs ${CMAKE_BINARY_DIR}/fuzz-seeds/${name})
@@ -56,15 +64,24 @@ if(KORVITAN_FUZZ)
       list(APPEND inputs ${CMAKE_SOURCE_DIR}/fuzz/regressions/${name})
     endif()
     add_test(NAME fuzz_${name}_seeds COMMAND fuzz_${name} -runs=0 ${inputs})
+    set_tests_properties(fuzz_${name}_seeds PROPERTIES LABELS "hostile")
   endforeach()
 
+  # The chains' seeds are the archives the archive layer's tests load, made
+  # there by real tools.
+  if(NOT TARGET korvitan_archive_tests)
+    message(FATAL_ERROR "KORVITAN_FUZZ needs KORVITAN_TESTS=ON: fuzz_chain is seeded by korvitan_archive_tests")
+  endif()
   set(KORVITAN_SEED_DIR "${CMAKE_BINARY_DIR}/fuzz-seeds")
   add_custom_command(
     OUTPUT ${KORVITAN_SEED_DIR}/.written
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${KORVITAN_SEED_DIR}
     COMMAND make_seeds ${KORVITAN_SEED_DIR}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${KORVITAN_SEED_DIR}/chain
+    COMMAND ${CMAKE_COMMAND} -E env KORVITAN_SAVE_ARCHIVES=${KORVITAN_SEED_DIR}/chain
+      $<TARGET_FILE:korvitan_archive_tests> --gtest_brief=1 --gtest_filter=ArchiveLayer.*
     COMMAND ${CMAKE_COMMAND} -E touch ${KORVITAN_SEED_DIR}/.written
-    DEPENDS make_seeds
+    DEPENDS make_seeds korvitan_archive_tests
     COMMENT "Writing the fuzzers' seed corpus")
   add_custom_target(fuzz_seeds ALL DEPENDS ${KORVITAN_SEED_DIR}/.written)
 endif()

@@ -1,6 +1,7 @@
 # win32.cmake - korvitan.exe, the Windows program: the core and the shell
 # over the Win32 backend and the KERNEL32 file layer, with the menu and
-# dialogs compiled from res/korvitan.rc.
+# dialogs compiled from res/korvitan.rc, reading PAK archives only (the PAK
+# archive layer; no libarchive).
 #
 # Included by CMakeLists.txt when the target is Windows, after the core's
 # object libraries are defined. Cross-built here with
@@ -20,7 +21,7 @@ add_executable(korvitan WIN32
 target_compile_definitions(korvitan PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 target_compile_definitions(korvitan_win32_files PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 target_link_libraries(korvitan PRIVATE
-  korvitan_core korvitan_shell korvitan_dialogs korvitan_win32_files korvitan_heap
+  korvitan_core korvitan_shell korvitan_dialogs korvitan_pak_layer korvitan_win32_files korvitan_heap
   user32 gdi32 comdlg32 kernel32)
 set_target_properties(korvitan PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 

@@ -31,6 +31,9 @@ void FuzzChooseInput(const uint8_t *data, size_t size);
 //     tables may be read from the same bytes);
 //   - a failed load holds no level tables and no open file.
 void FuzzCheckLoadAndRelease(int32_t loaded, size_t fileSize, int tablesRead);
+// The same with the bounds given outright: no single allocation larger
+// than largest, none more in total than total.
+void FuzzCheckLoadAndReleaseWithin(int32_t loaded, uint64_t largest, uint64_t total);
 
 // Computes the extent and every segment of the six views at several client
 // sizes (0 and 1 pixel included), draws them through the recording backend

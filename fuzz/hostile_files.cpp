@@ -13,6 +13,7 @@ const char BAD_HEADER[] = "Error Reading BspHdr";
 const char BAD_VERTICES[] = "Error Reading Vertices";
 const char BAD_EDGES[] = "Error Reading Edges";
 const char IBSP_37[] = "Unsupported BSP format! (IBSP version 37)";
+const char QBSP_46[] = "Unsupported BSP format! (QBSP version 46)";
 const char VBSP_22[] = "Unsupported BSP format! (VBSP version 22)";
 const char VBSP_MINUS[] = "Unsupported BSP format! (VBSP version -2147483648)";
 const char COMPRESSED[] = "Unsupported BSP format! (compressed lump)";
@@ -223,6 +224,7 @@ std::vector<HostileFile> HostileLevels(void) {
         Loads("bsp2", Variant(VARIANT_BSP2)),
         Loads("2psb", Variant(VARIANT_2PSB)),
         Loads("ibsp", Variant(VARIANT_IBSP)),
+        Loads("qbsp", Variant(VARIANT_QBSP)),
         Loads("vbsp-19", Variant(VARIANT_VBSP, VBSP.versionAt, 19)),
         Loads("vbsp-21", Variant(VARIANT_VBSP, VBSP.versionAt, 21)),
         Loads("ident-near-miss", WithField(Triangle(), 0, 0x33505342)),  // "BSP3": a version
@@ -230,6 +232,7 @@ std::vector<HostileFile> HostileLevels(void) {
               VariantLevelBytes(VARIANT_BSP2, TRIANGLE, {{0, 1}, {65536, 0}, {2, 0xFFFFFFFFu}, {3, 3}})),
         Loads("bsp2-records-partial", Variant(VARIANT_BSP2, BSP2.edgeLumpAt + 4, 20)),
         Fails("ibsp-version-37", Variant(VARIANT_IBSP, IBSP.versionAt, 37), IBSP_37),
+        Fails("qbsp-version-46", Variant(VARIANT_QBSP, IBSP.versionAt, 46), QBSP_46),
         Fails("vbsp-version-22", Variant(VARIANT_VBSP, VBSP.versionAt, 22), VBSP_22),
         Fails("vbsp-version-min", Variant(VARIANT_VBSP, VBSP.versionAt, 0x80000000u), VBSP_MINUS),
         Fails("vbsp-compressed-vertices", Variant(VARIANT_VBSP, VBSP.vertexLumpAt + 12, 0x414D5A4C), COMPRESSED),

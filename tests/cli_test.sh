@@ -3,9 +3,11 @@
 # on hostile files written here, checked by what it prints, its exit status
 # and the pixels of the pictures it writes.
 #
-# Needs KORVITAN_CLI, KORVITAN_MKDEMO and KORVITAN_PNG_CHECK (set by CTest).
+# Needs KORVITAN_CLI, KORVITAN_MKDEMO, KORVITAN_PNG_CHECK and KORVITAN_VERSION
+# (set by CTest).
 set -u
 cli=${KORVITAN_CLI:?}
+version=${KORVITAN_VERSION:?}
 mkdemo=${KORVITAN_MKDEMO:?}
 png_check=${KORVITAN_PNG_CHECK:?}
 
@@ -32,6 +34,9 @@ run() {
 expect_stderr() {  # expect_stderr TEXT: stderr is exactly this line
     if [ "$(cat "$work/err")" = "$1" ]; then pass; else fail "stderr was '$(cat "$work/err")', expected '$1'"; fi
 }
+
+# The size of a PNG as WxH, from its header.
+png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ print $2 * 65536 + $3 * 256 + $4 "x" $6 * 65536 + $7 * 256 + $8 }'; }
 
 # Little-endian bytes for a 32-bit number, as printf escapes.
 le32() { local v=$(( $1 & 0xFFFFFFFF )); printf '\\x%02x\\x%02x\\x%02x\\x%02x' $((v & 255)) $((v >> 8 & 255)) $((v >> 16 & 255)) $((v >> 24 & 255)); }
@@ -61,7 +66,7 @@ run 2 geometry "$bsp" --view diagonal && pass
 run 2 geometry "$bsp" --view xy --size 12by4 && pass
 run 2 render "$bsp" --view xy -o "$work/x.gif" && pass
 run 2 info "$bsp" --frobnicate && pass
-run 0 --version && [ "$(cat "$work/out")" = "korvitan-cli 1.0" ] && pass || fail "--version"
+run 0 --version && [ "$(cat "$work/out")" = "korvitan-cli $version" ] && pass || fail "--version"
 long=$(printf '%05000d' 0)
 for command in maps info; do
     run 1 "$command" "$long.pak" && grep -q '^korvitan-cli: path too long: ' "$work/err" && pass ||
@@ -205,9 +210,9 @@ for view in xy xz yz 3dx 3dy 3dz; do
     "$cli" render "$bsp" --view "$view" --size 333x517 -o "$work/demo-$view.png" || fail "demo.bsp $view"
 done
 grep -v '^version \|^format ' "$work/info_bsp" >"$work/numbers_bsp"
-for variant in bsp2 2psb ibsp vbsp; do
+for variant in bsp2 2psb ibsp qbsp vbsp; do
     file=$work/variants/demo-$variant.bsp
-    case $variant in ibsp|vbsp) skip=4 ;; *) skip=0 ;; esac
+    case $variant in ibsp|qbsp|vbsp) skip=4 ;; *) skip=0 ;; esac
     version=$(od -An -td4 -j "$skip" -N 4 "$file" | tr -d ' ')
     run 0 info "$file" &&
         [ "$(sed -n 1,2p "$work/out" | tr '\n' ' ')" = "version $version format $variant " ] &&
@@ -223,6 +228,90 @@ done
 cp "$work/variants/demo-ibsp.bsp" "$work/ibsp-37.bsp"
 printf '\x25' | dd of="$work/ibsp-37.bsp" bs=1 seek=4 conv=notrunc 2>/dev/null
 run 1 info "$work/ibsp-37.bsp" && expect_stderr "Error: Unsupported BSP format! (IBSP version 37)"
+
+# ---- Archives other than PAK: ZIP, PK3, 7z, and archives inside them ----------------
+# Made by real tools: Python's zipfile (deflated), zip -0 (stored), 7z; the
+# PAK is the demo archive. Every row draws, in all six views, exactly what
+# the same level draws read on its own.
+tool=$(cd "$(dirname "$0")" && pwd)/support/archive_tool.py
+stage=$work/stage
+mkdir -p "$stage/maps" "$stage/mymod" "$stage/pack"
+cp "$bsp" "$stage/start.bsp"
+cp "$work/variants/demo-qbsp.bsp" "$stage/maps/qbsp.bsp"
+cp "$pak" "$stage/mymod/pak0.pak"
+echo "a readme" >"$stage/readme.txt"
+(cd "$stage" && /usr/bin/python3 "$tool" zip "$work/levels.zip" deflated start.bsp readme.txt maps/qbsp.bsp &&
+    zip -q -X -0 "$work/levels.pk3" maps/qbsp.bsp readme.txt start.bsp &&
+    zip -q -X pack/mod.zip mymod/pak0.pak maps/qbsp.bsp &&
+    7z a -bd -bso0 -bsp0 "$work/nested.7z" pack/mod.zip readme.txt) || fail "making the test archives"
+nested_pak=pack/mod.zip/mymod/pak0.pak/maps
+# ARCHIVE|ROW|THE SAME LEVEL ON ITS OWN (a file, or a map of the demo PAK)
+archive_rows=(
+    "levels.zip|start.bsp|$bsp"
+    "levels.zip|maps/qbsp.bsp|$bsp"
+    "levels.pk3|maps/qbsp.bsp|$bsp"
+    "levels.pk3|start.bsp|$bsp"
+    "nested.7z|$nested_pak/demo.bsp|$bsp"
+    "nested.7z|$nested_pak/tower.bsp|$pak --map maps/tower.bsp"
+    "nested.7z|$nested_pak/halls.bsp|$pak --map maps/halls.bsp"
+    "nested.7z|pack/mod.zip/maps/qbsp.bsp|$bsp"
+)
+for archive in levels.zip levels.pk3 nested.7z; do
+    expected=$(for row in "${archive_rows[@]}"; do IFS='|' read -r a r _ <<<"$row"; [ "$a" = "$archive" ] && echo "$r"; done)
+    run 0 maps "$work/$archive" && [ "$(cat "$work/out")" = "$expected" ] && pass ||
+        fail "maps $archive: $(tr '\n' ' ' <"$work/out")"
+done
+for row in "${archive_rows[@]}"; do
+    IFS='|' read -r archive name alone <<<"$row"
+    for view in xy xz yz 3dx 3dy 3dz; do
+        # shellcheck disable=SC2086 # a map of the demo PAK is three words
+        "$cli" geometry $alone --view "$view" --size 640x480 >"$work/alone.txt" &&
+        run 0 geometry "$work/$archive" --map "$name" --view "$view" --size 640x480 &&
+        cmp -s "$work/out" "$work/alone.txt" && pass || fail "$archive $name $view differs from the level alone"
+    done
+done
+run 0 info "$work/levels.pk3" && sed -n 2p "$work/out" | grep -qx 'format qbsp' && pass ||
+    fail "without --map the first row is used"
+cp "$work/levels.zip" "$work/levels.dat"
+run 0 info "$work/levels.dat" --pak && cmp -s "$work/out" "$work/info_bsp" && pass || fail "--pak reads a ZIP"
+run 0 thumbnail -s 64 "$work/levels.dat" "$work/zip-thumb.png" &&
+    run 0 render "$bsp" --view 3dz --size "$(png_size "$work/zip-thumb.png")" -o "$work/want.png" &&
+    cmp -s "$work/zip-thumb.png" "$work/want.png" && pass || fail "a ZIP's thumbnail, known by its first bytes"
+
+# A name that is not UTF-8 is a row byte for byte, and opens.
+odd=$(printf 'maps/\351t\351.bsp')
+cp "$bsp" "$stage/$odd"
+(cd "$stage" && zip -q -X "$work/odd.zip" "$odd")
+run 0 maps "$work/odd.zip" && [ "$(cat "$work/out")" = "$odd" ] && pass || fail "the row of a name beyond UTF-8"
+run 0 info "$work/odd.zip" --map "$odd" && cmp -s "$work/out" "$work/info_bsp" && pass ||
+    fail "the level under a name beyond UTF-8"
+
+# Hostile archives: one message each, exit 1.
+(cd "$stage" && zip -q -X -P secret "$work/secret.zip" start.bsp)
+run 1 info "$work/secret.zip" && expect_stderr "Error: Encrypted archive entry!"
+head -c 100 "$work/levels.zip" >"$work/cut.zip"
+run 1 maps "$work/cut.zip" && grep -q '^Error: Can'"'"'t read archive! (.\+)$' "$work/err" && pass ||
+    fail "a ZIP cut short: $(cat "$work/err")"
+head -c 4096 "$bsp" >"$work/garbage.7z"
+run 1 maps "$work/garbage.7z" && expect_stderr "Error: Can't read archive! (Unrecognized archive format)"
+/usr/bin/python3 "$tool" bomb "$work/big.zip" 3G 1K
+run 1 info "$work/big.zip" && expect_stderr "Error: Archive entry too large!"
+# A bomb: it declares 1 MB and inflates to 10 GB. Refused, with the peak
+# memory of the whole process (getrusage of the child) under 64 MB. The
+# child's figure also counts what it shared with Python before it ran the
+# program, so it can only be too high.
+/usr/bin/python3 "$tool" bomb "$work/bomb.zip" 1M 10G
+bomb=$(/usr/bin/python3 - "$cli" "$work/bomb.zip" <<'PYTHON'
+import resource, subprocess, sys
+done = subprocess.run([sys.argv[1], "info", sys.argv[2]], capture_output=True, timeout=60)
+peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss  # KiB
+print(done.returncode, peak, done.stderr.decode().strip())
+PYTHON
+)
+read -r bomb_status bomb_peak bomb_message <<<"$bomb"
+[ "$bomb_status" = 1 ] && [ "$bomb_message" = "Error: Archive entry too large!" ] && pass ||
+    fail "the bomb: $bomb"
+[ "$bomb_peak" -lt $((64 * 1024)) ] && pass || fail "the bomb took $bomb_peak KiB at its peak"
 
 # ---- Pictures are written whole or not at all -----------------------------------------
 run 0 render "$bsp" --view xy --size 64x48 -o "$work/before.png"
@@ -313,7 +402,6 @@ done
 
 # ---- Thumbnails: the 3D (Z) view fitted into N x N ------------------------------------------
 
-png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ print $2 * 65536 + $3 * 256 + $4 "x" $6 * 65536 + $7 * 256 + $8 }'; }
 
 # flat X_BYTES Y_BYTES: a level of two points, (0, 0, 0) and (x, y, 0), so
 # its 3D (Z) extent is x by y. The coordinates are float bytes.
@@ -371,6 +459,102 @@ run 1 thumbnail "$work/old.bsp" "$work/thumbs/old.png" &&
 run 1 thumbnail "$work/empty.pak" "$work/thumbs/empty.png" && grep -q 'no map' "$work/err" && pass ||
     fail "an archive with no map has no thumbnail"
 [ -z "$(ls -A "$work/thumbs")" ] && pass || fail "a failed thumbnail left $(ls -A "$work/thumbs")"
+
+# ---- Where a picture goes, by what OUT is ------------------------------------------------
+# Each kind of OUT is made afresh in a folder of its own and written by render
+# (--format png) and by thumbnail; the picture must arrive whole where OUT
+# leads, byte for byte the one written to a new file, and OUT must still be
+# what it was: a link stays a link, a FIFO a FIFO, a device a device.
+cd "$work" || exit 1  # a stray "-" or temporary file stays in the test's folder
+run 0 render "$bsp" --view xy --size 64x48 -o "$work/ref-render.png"
+run 0 thumbnail -s 64 "$bsp" "$work/ref-thumbnail.png"
+
+# out_case KIND COMMAND
+out_case() {
+    local kind=$1 cmd=$2 dir=$work/outputs/$1-$2
+    local out=$dir/out got=$dir/got reader=
+    mkdir -p "$dir"
+    local args=(thumbnail -s 64 "$bsp")
+    [ "$cmd" = render ] && args=(render "$bsp" --view xy --size 64x48 --format png -o)
+    case $kind in
+        plain) echo old >"$out"; exec 4<"$out" ;;  # held open, as a file manager does
+        link-plain|dangling) mkdir "$dir/real"; ln -s real/file.png "$out"
+                             [ "$kind" = dangling ] || echo old >"$dir/real/file.png" ;;
+        fifo) mkfifo "$out"; timeout 20 cat "$out" >"$got" & reader=$! ;;
+        link-fifo) mkfifo "$dir/fifo"; ln -s fifo "$out"; timeout 20 cat "$dir/fifo" >"$got" & reader=$! ;;
+        device) mknod "$out" c 1 3 ;;  # a null device of our own
+        socket) perl -MIO::Socket::UNIX -e 'alarm 20; my $l = IO::Socket::UNIX->new(Local => $ARGV[0], Listen => 1) or die;
+                    my $c = $l->accept or die; local $/; my $d = <$c>; open my $f, ">", $ARGV[1] or die; print {$f} $d' \
+                    "$out" "$got" &
+                reader=$!
+                for _ in $(seq 100); do [ -S "$out" ] && break; sleep 0.1; done ;;
+    esac
+    case $kind in
+        pipe-descriptor) { "$cli" "${args[@]}" /dev/fd/3 3>&1 >/dev/null 2>"$work/err"; echo $? >"$work/status"; } | cat >"$got" ;;
+        file-descriptor) "$cli" "${args[@]}" /dev/fd/3 3>"$got" 2>"$work/err"; echo $? >"$work/status" ;;
+        dev-stdout) { "$cli" "${args[@]}" /dev/stdout 2>"$work/err"; echo $? >"$work/status"; } | cat >"$got" ;;
+        dash) "$cli" "${args[@]}" - >"$got" 2>"$work/err"; echo $? >"$work/status" ;;
+        socket-stdout)  # standard output a socket, as under a service manager; named
+                        # through /dev/fd, never the system's /dev/stdout (see below)
+            perl -MSocket -e 'socketpair(my $a, my $b, AF_UNIX, SOCK_STREAM, 0) or die;
+                if (!fork) { close $a; open STDOUT, ">&", $b or die; exec @ARGV or die } close $b;
+                local $/; my $d = <$a>; wait; print $d; exit($? >> 8)' "$cli" "${args[@]}" /dev/fd/1 \
+                >"$got" 2>"$work/err"
+            echo $? >"$work/status" ;;
+        *) "$cli" "${args[@]}" "$out" 2>"$work/err"; echo $? >"$work/status" ;;
+    esac
+    [ -n "$reader" ] && wait "$reader"
+    local status what="$kind $cmd"
+    status=$(cat "$work/status")
+    [ "$status" = 0 ] || { fail "$what: exit $status: $(cat "$work/err")"; return; }
+    case $kind in
+        new) got=$out; [ -f "$out" ] && [ ! -L "$out" ] && [ "$(ls -A "$dir")" = out ] ;;
+        plain) got=$out
+               if [ "$cmd" = thumbnail ]; then cmp -s - "$work/ref-$cmd.png" <&4  # written into the file held
+               else [ "$(cat <&4)" = old ]; fi                                  # replaced beside it
+               local held=$?; exec 4<&-
+               [ $held = 0 ] && [ "$(ls -A "$dir")" = out ] ;;
+        link-plain|dangling) got=$dir/real/file.png
+                             [ "$(readlink "$out")" = real/file.png ] && [ "$(ls -A "$dir/real")" = file.png ] ;;
+        fifo) [ -p "$out" ] ;;
+        link-fifo) [ "$(readlink "$out")" = fifo ] && [ -p "$dir/fifo" ] ;;
+        device) [ -c "$out" ] && got=$work/ref-$cmd.png ;;  # what went in is gone
+        socket) [ -S "$out" ] ;;
+        dev-stdout) [ -L /dev/stdout ] ;;
+        *) true ;;
+    esac || { fail "$what: OUT is no longer what it was: $(ls -lA "$dir" | tr '\n' ' ')"; return; }
+    cmp -s "$got" "$work/ref-$cmd.png" && pass || fail "$what: the picture did not arrive whole"
+}
+failed_before=$failed
+for kind in new plain link-plain dangling fifo link-fifo device socket pipe-descriptor file-descriptor \
+            socket-stdout dash; do
+    for cmd in render thumbnail; do out_case "$kind" "$cmd"; done
+done
+# The system's own /dev/stdout (a link to /proc/self/fd/1) through a pipe,
+# only once the private links and pipes above were written through: a
+# program that renamed a file over OUT would replace it, as root.
+if [ "$failed" = "$failed_before" ]; then
+    for cmd in render thumbnail; do out_case dev-stdout "$cmd"; done
+else
+    fail "the system's /dev/stdout was not tried: the private cases failed"
+fi
+# -o - is PNG without --format, the same bytes as a file; --format overrides
+# the ending; standard output that is a terminal is refused.
+"$cli" render "$bsp" --view xy --size 64x48 -o - >"$work/dash.png" && cmp -s "$work/dash.png" "$work/ref-render.png" &&
+    pass || fail "render -o - differs from render -o FILE"
+run 0 render "$bsp" --view xy --format svg -o - && grep -q '<svg' "$work/out" && pass || fail "--format svg -o -"
+run 0 render "$bsp" --view xy --format pdf -o "$work/really.png" && [ "$(head -c 4 "$work/really.png")" = "%PDF" ] &&
+    pass || fail "--format overrides OUT's ending"
+run 2 render "$bsp" --view xy --format gif -o - && pass
+run 2 thumbnail "$bsp" "$work/t.png" --format png && pass
+for command in "render $bsp --view xy -o -" "thumbnail $bsp -"; do
+    script -qec "$cli $command" /dev/null >"$work/tty" 2>&1
+    [ $? = 2 ] && grep -q 'standard output is a terminal' "$work/tty" && pass || fail "$command on a terminal"
+done
+# A thumbnail that fails leaves an OUT that exists as it was.
+echo old >"$work/kept.png"
+run 1 thumbnail "$work/old.bsp" "$work/kept.png" && [ "$(cat "$work/kept.png")" = old ] && pass ||
+    fail "a failed thumbnail changed the OUT it was given"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -64,6 +64,7 @@ protected:
             } else {
                 ASSERT_EQ(recording.messages.size(), 1u);
                 EXPECT_EQ(recording.messages[0].text, f.message);
+                EXPECT_TRUE(recording.messages[0].modelWhole) << "a count stood without its table";
             }
             ExpectBoundedAndReleased(kind, f.bytes);
         }

@@ -7,18 +7,23 @@
 #     both manual pages (groff, not one warning);
 #   - the names the files point at are installed: the programs the desktop
 #     entry, the thumbnailer and the metainfo run or provide, and the icon in
-#     each size, the PNGs rendered at their nominal size;
-#   - the MIME type as GIO sees it with the prefix on XDG_DATA_DIRS: the demo
-#     files by name, and level files with another name by their first bytes
+#     each size, the PNGs rendered at their nominal size, the files the
+#     manual page names (the README);
+#   - the icon as GTK's icon theme loads it, at every size from a menu's to
+#     the application grid's and at scale 2 (tests/support/icon_check.cpp);
+#   - the MIME types as GIO sees them with the prefix on XDG_DATA_DIRS: the demo
+#     files and a PK3 by name (a ZIP stays a ZIP), and level files with
+#     another name by their first bytes
 #     (xdg-mime is not asked: without a desktop session it falls back to
 #     file(1), which knows neither type);
 #   - last, the thumbnailer: its Exec line run as a file manager runs it.
 #
 # Needs (set by CTest, see cmake/install.cmake): KORVITAN_BUILD_DIR (a built
-# tree with korvitan and korvitan-cli), KORVITAN_DEMO_DIR.
+# tree with korvitan and korvitan-cli), KORVITAN_DEMO_DIR, KORVITAN_ICON_CHECK.
 set -u
 build=${KORVITAN_BUILD_DIR:?}
 demo=${KORVITAN_DEMO_DIR:?}
+icon_check=${KORVITAN_ICON_CHECK:?}
 app=org.korvitan.Korvitan
 
 passed=0
@@ -95,6 +100,12 @@ check_references() {
         got=$(png_size "$png")
         check "the ${size}x$size icon is '${got:-no PNG}'" test "$got" = "$size $size"
     done
+    check "GTK's icon theme does not load $icon at every size" quiet "$icon_check" "$share/icons" "$icon"
+    # The files korvitan(1) names under the prefix, the README among them.
+    local named
+    for named in $(zcat "$share/man/man1/korvitan.1.gz" | sed -n 's:^\.I PREFIX/::p'); do
+        check "korvitan(1) names $named, which is not installed" test -s "$prefix/$named"
+    done
     # Every type the entries name is one the MIME database knows once ours
     # is added; a typo would otherwise go unnoticed.
     local types type
@@ -117,6 +128,11 @@ check_mime_types() {
     mkdir -p "$samples"
     cp "$demo/demo.bsp" "$samples/demo.bsp"
     cp "$demo/demo.pak" "$samples/demo.pak"
+    # A PK3 is ours, a subclass of ZIP; a ZIP in general stays the system's.
+    cp "$work/levels.pk3" "$samples/levels.pk3"
+    cp "$work/levels.pk3" "$samples/levels.zip"
+    check "application/x-pk3 is no subclass of application/zip" \
+        grep -qx 'application/x-pk3 application/zip' "$share/mime/subclasses"
     # NAME HEX-OF-THE-FIRST-BYTES EXPECTED-TYPE: names that no glob knows, so
     # only the magic can name the type. The near misses guard the version
     # after IBSP and VBSP, which the tag alone must not match.
@@ -128,12 +144,15 @@ check_mime_types() {
         "2psb.dat 32505342 application/x-bsp-level"
         "ibsp38.dat 4942535026000000 application/x-bsp-level"
         "ibsp39.dat 4942535027000000 application/octet-stream"
+        "qbsp38.dat 5142535026000000 application/x-bsp-level"
+        "qbsp46.dat 514253502e000000 application/octet-stream"
         "vbsp19.dat 5642535013000000 application/x-bsp-level"
         "vbsp21.dat 5642535015000000 application/x-bsp-level"
         "vbsp22.dat 5642535016000000 application/octet-stream"
     )
     local row name hex expected
-    local -A want=([demo.bsp]=application/x-bsp-level [demo.pak]=application/x-pak)
+    local -A want=([demo.bsp]=application/x-bsp-level [demo.pak]=application/x-pak
+                   [levels.pk3]=application/x-pk3 [levels.zip]=application/zip)
     for row in "${cases[@]}"; do
         read -r name hex expected <<<"$row"
         # The first bytes, then zeros in place of the rest of a header.
@@ -183,7 +202,7 @@ check_thumbnailer() {
         return
     fi
     local row input size
-    for row in "$wide 128" "$demo/demo.pak 200"; do
+    for row in "$wide 128" "$demo/demo.pak 200" "$work/levels.pk3 96"; do
         read -r input size <<<"$row"
         local file=${input##*/} out=$work/thumb.png
         rm -f "$out"
@@ -207,6 +226,11 @@ check_thumbnailer() {
         check "thumbnailer: $file at $size is '${got:-no PNG}', not '$expected'" test "$got" = "$expected"
     done
 }
+
+# A PK3 as one ships: the demo level under maps/, made by zip.
+mkdir -p "$work/pk3/maps"
+cp "$demo/demo.bsp" "$work/pk3/maps/demo.bsp"
+(cd "$work/pk3" && zip -q -X "$work/levels.pk3" maps/demo.bsp) || fail "zip could not make a PK3"
 
 check_validators
 check_references

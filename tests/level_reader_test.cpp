@@ -45,6 +45,8 @@ protected:
         EXPECT_EQ(recording.messages[0].text, text);
         EXPECT_EQ(recording.messages[0].caption, "Error");
         EXPECT_EQ(recording.messages[0].fileOpen, !releasedFirst) << text;
+        EXPECT_TRUE(recording.messages[0].modelWhole) << "a count stood without its table";
+        EXPECT_EQ(recording.messages[0].linesBehind, 0) << "the paint behind the message drew a level";
         LoadResult result = LastLoadResult();
         EXPECT_EQ(result.status, LOAD_FAILED);
         EXPECT_STREQ(result.text, text);

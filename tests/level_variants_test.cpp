@@ -10,16 +10,14 @@
 #include "map/level_reader.h"
 #include "map/load_report.h"
 #include "map/model.h"
-#include "res/resource.h"
 #include "tools/demo_levels.h"
 #include "tools/level_writer.h"
 #include "support/recording_backend.h"
 #include "support/temp_files.h"
-#include "view/views.h"
 
 namespace {
 
-const LevelVariant NEW_VARIANTS[] = {VARIANT_BSP2, VARIANT_2PSB, VARIANT_IBSP, VARIANT_VBSP};
+const LevelVariant NEW_VARIANTS[] = {VARIANT_BSP2, VARIANT_2PSB, VARIANT_IBSP, VARIANT_QBSP, VARIANT_VBSP};
 const char ENTRY[] = "maps/variant.bsp";
 
 class LevelVariants : public ::testing::Test {
@@ -47,17 +45,7 @@ protected:
 
     std::string Title(bool inArchive) { return "KORVITAN - " + (inArchive ? std::string(ENTRY) : path); }
 
-    // Every drawing call of the six views, one line each.
-    std::string Drawing() {
-        std::string text;
-        for (int view = IDM_VIEW_XY; view <= IDM_VIEW_3DZ; view++) {
-            recording.calls.clear();
-            DrawView(RecordingWindow(), RecordingDC(), view);
-            for (const RecordedCall &c : recording.calls)
-                text += c.op + " " + std::to_string(c.a) + " " + std::to_string(c.b) + "\n";
-        }
-        return text;
-    }
+    std::string Drawing() { return SixViewsDrawn(); }
 
     // The one message of a failed load: its text, its caption "Error",
     // whether the model still held the file, and the result left behind.
@@ -66,6 +54,8 @@ protected:
         EXPECT_EQ(recording.messages[0].text, text);
         EXPECT_EQ(recording.messages[0].caption, "Error");
         EXPECT_EQ(recording.messages[0].fileOpen, !releasedFirst);
+        EXPECT_TRUE(recording.messages[0].modelWhole) << "a count stood without its table";
+        EXPECT_EQ(recording.messages[0].linesBehind, 0) << "the paint behind the message drew a level";
         EXPECT_EQ(LastLoadResult().status, LOAD_FAILED);
         EXPECT_EQ(LastLoadResult().text, text);
     }
@@ -121,7 +111,7 @@ TEST_F(LevelVariants, ThirtyTwoBitIndicesDrawEdgesPast65535) {
     ASSERT_EQ(Load(LevelBytes(few, narrow), false), 1);
     const std::string expected = Drawing();
 
-    for (LevelVariant variant : {VARIANT_BSP2, VARIANT_2PSB}) {
+    for (LevelVariant variant : {VARIANT_BSP2, VARIANT_2PSB, VARIANT_QBSP}) {
         SCOPED_TRACE(LEVEL_VARIANTS[variant].name);
         ResetRecording();
         // Four bytes after the last edge belong to no record.
@@ -140,6 +130,7 @@ TEST_F(LevelVariants, ThirtyTwoBitIndicesDrawEdgesPast65535) {
 // and an archive's directory kept.
 TEST_F(LevelVariants, HeadersItCannotDrawAreRefusedLikeAnOldVersion) {
     const LevelVariantLayout &ibsp = LEVEL_VARIANTS[VARIANT_IBSP];
+    const LevelVariantLayout &qbsp = LEVEL_VARIANTS[VARIANT_QBSP];
     const LevelVariantLayout &vbsp = LEVEL_VARIANTS[VARIANT_VBSP];
     const struct {
         const LevelVariantLayout &layout;
@@ -149,6 +140,7 @@ TEST_F(LevelVariants, HeadersItCannotDrawAreRefusedLikeAnOldVersion) {
         {ibsp, ibsp.versionAt, 37, "Unsupported BSP format! (IBSP version 37)"},
         {ibsp, ibsp.versionAt, 39, "Unsupported BSP format! (IBSP version 39)"},
         {ibsp, ibsp.versionAt, uint32_t(-38), "Unsupported BSP format! (IBSP version -38)"},
+        {qbsp, qbsp.versionAt, 46, "Unsupported BSP format! (QBSP version 46)"},
         {vbsp, vbsp.versionAt, 18, "Unsupported BSP format! (VBSP version 18)"},
         {vbsp, vbsp.versionAt, 22, "Unsupported BSP format! (VBSP version 22)"},
         {vbsp, vbsp.vertexLumpAt + 12, 0x414D5A4C, "Unsupported BSP format! (compressed lump)"},
@@ -192,6 +184,7 @@ TEST_F(LevelVariants, HeaderOrTableOutsideTheFileIsAReadError) {
         {VARIANT_VBSP, VERTICES_PAST_END, "Error Reading Vertices"},
         {VARIANT_2PSB, EDGES_ONE_PAST_END, "Error Reading Edges"},
         {VARIANT_IBSP, EDGES_ONE_PAST_END, "Error Reading Edges"},
+        {VARIANT_QBSP, EDGES_ONE_PAST_END, "Error Reading Edges"},
         {VARIANT_VBSP, EDGES_ONE_PAST_END, "Error Reading Edges"},
     };
     for (const auto &c : cases) {

@@ -172,6 +172,33 @@ TEST_F(Views, EdgesNamingMissingVerticesAreSkippedOthersDrawnInOrder) {
     EXPECT_EQ(s[2], s[3]) << "a repeated edge is drawn twice";
 }
 
+// A model caught with a count beside a missing table (a paint from inside
+// a load's message) draws nothing and never reads through the null table.
+TEST_F(Views, CountsWithoutTheirTablesDrawNothing) {
+    LoadLevel(EXAMPLE, {{0, 1}, {2, 3}});
+    Vertex *vertices = MapData.vertices;
+    Edge *edges = MapData.edges;
+    struct Case {
+        bool vertices, edges;
+    } cases[] = {{false, true}, {true, false}, {false, false}};
+    for (const Case &c : cases) {
+        MapData.vertices = c.vertices ? vertices : nullptr;
+        MapData.edges = c.edges ? edges : nullptr;
+        for (int mode = IDM_VIEW_XY; mode <= IDM_VIEW_3DZ; mode++) {
+            recording.calls.clear();
+            DrawView(RecordingWindow(), RecordingDC(), mode);
+            EXPECT_TRUE(DrawnSegments().empty()) << c.vertices << c.edges << " " << mode;
+            ViewFrame frame;
+            BeginViewFrame(mode, 800, 600, &frame);
+            ViewSegment segment;
+            EXPECT_EQ(ProjectVertices(&frame), nullptr);
+            EXPECT_EQ(ViewSegmentAt(&frame, 0, &segment), 0);
+        }
+    }
+    MapData.vertices = vertices;
+    MapData.edges = edges;
+}
+
 TEST_F(Views, HostileCoordinatesGiveDefinedValues) {
     LoadLevel({{0, 0, 0}, {INFINITY, 0, 0}}, {{0, 1}});
     recording.calls.clear();

@@ -30,6 +30,7 @@ const LevelVariantLayout LEVEL_VARIANTS[LEVEL_VARIANT_COUNT] = {
     {VARIANT_BSP2, "bsp2", "BSP2", 124, 0, 0, 4, 8, 15, 4 + 8 * 3, 4 + 8 * 12, 8},
     {VARIANT_2PSB, "2psb", "2PSB", 124, 0, 0, 4, 8, 15, 4 + 8 * 3, 4 + 8 * 12, 8},
     {VARIANT_IBSP, "ibsp", "IBSP", 160, 4, 38, 8, 8, 19, 8 + 8 * 2, 8 + 8 * 11, 4},
+    {VARIANT_QBSP, "qbsp", "QBSP", 160, 4, 38, 8, 8, 19, 8 + 8 * 2, 8 + 8 * 11, 8},
     {VARIANT_VBSP, "vbsp", "VBSP", 1036, 4, 20, 8, 16, 64, 8 + 16 * 3, 8 + 16 * 12, 4},
 };
 

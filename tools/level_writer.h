@@ -40,8 +40,8 @@ Bytes LevelBytes(const std::vector<Vertex> &vertices, const std::vector<Edge> &e
                  int32_t version = 29);
 
 // The layouts a level can be written in, in the order of LEVEL_VARIANTS.
-enum LevelVariant { VARIANT_BSP, VARIANT_BSP2, VARIANT_2PSB, VARIANT_IBSP, VARIANT_VBSP };
-enum { LEVEL_VARIANT_COUNT = 5 };
+enum LevelVariant { VARIANT_BSP, VARIANT_BSP2, VARIANT_2PSB, VARIANT_IBSP, VARIANT_QBSP, VARIANT_VBSP };
+enum { LEVEL_VARIANT_COUNT = 6 };
 
 // Where a variant keeps what the reader reads; every position is a byte of
 // the level header. A lump entry starts with its offset, then its length;

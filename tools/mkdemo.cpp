@@ -7,8 +7,8 @@
 // three different levels under maps/ and two other entries placed between
 // them, so that picking the levels out of the directory is exercised; and
 // the demo level once more in each variant of the level header, as
-// OUTDIR/variants/demo-bsp2.bsp, demo-2psb.bsp, demo-ibsp.bsp and
-// demo-vbsp.bsp, which draw exactly like demo.bsp.
+// OUTDIR/variants/demo-bsp2.bsp, demo-2psb.bsp, demo-ibsp.bsp,
+// demo-qbsp.bsp and demo-vbsp.bsp, which draw exactly like demo.bsp.
 // With --bench it writes the benchmarks' levels instead: town.bsp (about
 // 20,000 edges of architecture), grid_4k_60k.bsp and grid_64k_1m.bsp (4,096
 // vertices and 60,000 edges; 65,536 and a million). Prints nothing on

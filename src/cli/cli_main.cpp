@@ -1,19 +1,30 @@
 // cli_main.cpp - korvitan-cli: inspect, check and render levels without a
 // screen, over the same engine as the desktop programs.
 //
-//   korvitan-cli maps FILE.pak
-//   korvitan-cli info FILE [--map NAME]
-//   korvitan-cli geometry FILE [--map NAME] --view V [--size WxH]
-//   korvitan-cli render FILE [--map NAME] --view V [--size WxH] -o OUT
-//   korvitan-cli thumbnail [-s N] FILE OUT.png
+//   korvitan-cli maps ARCHIVE
+//   korvitan-cli info FILE [--map ROW]
+//   korvitan-cli geometry FILE [--map ROW] --view V [--size WxH] [--window OX,OY,EW,EH]
+//   korvitan-cli render FILE [--map ROW] --view V [--size WxH] [--window OX,OY,EW,EH]
+//                [--format png|svg|pdf] -o OUT
+//   korvitan-cli thumbnail [-s N] FILE OUT
+//   korvitan-cli --version | --help
 //
-// A file is read as an archive when its name ends in ".pak" (any case) or a
-// map is named; --pak and --bsp say it outright. A load failure prints the
-// message the window would show and exits 1, as does a picture that cannot
-// be written (OUT is then left as it was); bad usage exits 2.
+// A file is read as an archive (PAK, ZIP, PK3, PK4, 7z, RAR) when its name
+// ends like one (any case) or a map is named; --pak and --bsp say it
+// outright (thumbnail also knows an archive by its first bytes). A load
+// failure prints the message the window would show and exits 1, as does a
+// picture that cannot be written; bad usage exits 2.
+//
+// Where the picture goes depends on what OUT is (cli_output.h): a new or
+// plain file gets the whole picture or nothing, a link to a plain file
+// writes that file, anything else (a pipe, a device, a socket) is written
+// straight into; "-" is standard output, refused when it is a terminal.
+// The picture's format is --format's, else OUT's ending, else (for "-") PNG.
 //
 // thumbnail is render's PNG of the 3D (Z) view at a size fitted into N x N,
 // for file managers: its command line is the one a thumbnailer entry runs.
+// A file manager may create OUT itself and read the picture back through
+// its own open descriptor, so an OUT that exists is written in place.
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <cairo.h>
@@ -22,8 +33,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
+#include <unistd.h>
 
-#include "map/archive_reader.h"
+#include "archive/archive_layer.h"
+#include "map/archive_kind.h"
 #include "map/level_reader.h"
 #include "map/load_report.h"
 #include "map/model.h"
@@ -35,32 +48,24 @@
 #include "view/views.h"
 
 static const char USAGE_TEXT[] =
-    "usage: korvitan-cli maps FILE.pak\n"
-    "       korvitan-cli info FILE [--map NAME]\n"
-    "       korvitan-cli geometry FILE [--map NAME] --view V [--size WxH] [--window OX,OY,EW,EH]\n"
-    "       korvitan-cli render FILE [--map NAME] --view V [--size WxH] [--window OX,OY,EW,EH] -o OUT\n"
-    "       korvitan-cli thumbnail [-s N] FILE OUT.png\n"
+    "usage: korvitan-cli maps ARCHIVE\n"
+    "       korvitan-cli info FILE [--map ROW]\n"
+    "       korvitan-cli geometry FILE [--map ROW] --view V [--size WxH] [--window OX,OY,EW,EH]\n"
+    "       korvitan-cli render FILE [--map ROW] --view V [--size WxH] [--window OX,OY,EW,EH]\n"
+    "                    [--format png|svg|pdf] -o OUT\n"
+    "       korvitan-cli thumbnail [-s N] FILE OUT\n"
     "       korvitan-cli --version\n"
     "V is one of xy xz yz 3dx 3dy 3dz; the size defaults to 800x600. --window\n"
     "draws the part of the view with origin OX,OY and extent EW,EH (default: all).\n"
-    "OUT ends in .png, .svg or .pdf. FILE is read as an archive when it ends in\n"
-    ".pak or --map is given; --pak or --bsp says which it is.\n"
+    "The picture is a PNG, SVG or PDF file by --format, else by OUT's ending\n"
+    "(.png, .svg or .pdf). OUT - is standard output (PNG unless --format says\n"
+    "otherwise), never a terminal. FILE is read as an archive when it ends in\n"
+    ".pak .pk3 .pk4 .zip .7z or .rar, or --map is given; --pak or --bsp says which\n"
+    "it is. ROW is a row as maps prints it.\n"
     "thumbnail writes the 3D (Z) view as a PNG whose longer side is N pixels\n"
     "(1 to 4096, default 256), the other side in the view's proportions.\n";
 
 enum { MAX_PICTURE_SIDE = 16384, DEFAULT_THUMBNAIL_SIDE = 256, MAX_THUMBNAIL_SIDE = 4096 };
-
-// "KORVITAN, Ver 1.0" must end in the version --version prints.
-static constexpr bool EndsWith(const char *text, const char *suffix) {
-    size_t n = 0, k = 0;
-    while (text[n]) n++;
-    while (suffix[k]) k++;
-    if (k > n) return false;
-    for (size_t i = 0; i < k; i++)
-        if (text[n - k + i] != suffix[i]) return false;
-    return true;
-}
-static_assert(EndsWith(ABOUT_LINE1, " " KORVITAN_VERSION), "the About box shows another version");
 
 struct CliArgs {
     const char *command;
@@ -70,9 +75,10 @@ struct CliArgs {
     const char *size;  // null: 800x600
     const char *out;
     const char *thumbnailSide;  // -s N, or null
-    const char *target;         // a second name after FILE (thumbnail's OUT.png)
+    const char *target;         // a second name after FILE (thumbnail's OUT)
     int forceArchive;  // 1 archive, 0 level, -1 by name
     const char *window;
+    const char *format;  // --format, or null
 };
 
 // The part of the view --window names; null draws the full view.
@@ -83,11 +89,6 @@ static int Usage(const char *problem) {
     if (problem) std::fprintf(stderr, "korvitan-cli: %s\n", problem);
     std::fputs(USAGE_TEXT, stderr);
     return 2;
-}
-
-static int EndsWithNoCase(const char *text, const char *suffix) {
-    size_t n = std::strlen(text), k = std::strlen(suffix);
-    return n >= k && strcasecmp(text + n - k, suffix) == 0;
 }
 
 static int ViewModeByName(const char *name) {
@@ -140,7 +141,7 @@ static int ParseWindow(const char *text, ViewRect *rect) {
 }
 
 static int ParseArgs(int argc, char **argv, CliArgs *args) {
-    *args = CliArgs{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, -1, nullptr};
+    *args = CliArgs{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, -1, nullptr, nullptr};
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
         const char **value = nullptr;
@@ -150,6 +151,7 @@ static int ParseArgs(int argc, char **argv, CliArgs *args) {
         else if (std::strcmp(a, "-o") == 0) value = &args->out;
         else if (std::strcmp(a, "-s") == 0) value = &args->thumbnailSide;
         else if (std::strcmp(a, "--window") == 0) value = &args->window;
+        else if (std::strcmp(a, "--format") == 0) value = &args->format;
         else if (std::strcmp(a, "--pak") == 0) args->forceArchive = 1;
         else if (std::strcmp(a, "--bsp") == 0) args->forceArchive = 0;
         else if (a[0] == '-' && a[1] != '\0') return 0;
@@ -184,14 +186,14 @@ static int LoadFromArgs(const CliArgs *args, int archive) {
     if (archive) {
         cliState.mapAnswer = args->mapName ? CLI_MAP_NAMED : CLI_MAP_FIRST;
         cliState.mapName = args->mapName;
-        LoadPakFile(CliWindow());
+        LoadArchiveFile(CliWindow());
     } else {
         LoadBspFile(CliWindow());
     }
     LoadResult result = LastLoadResult();
     if (result.status != LOAD_NO_MAP) return result.status == LOAD_LOADED;
     if (cliState.offeredRows.empty())
-        std::fprintf(stderr, "korvitan-cli: %s: no map under \"maps/\"\n", args->file);
+        std::fprintf(stderr, "korvitan-cli: %s: the archive lists no map\n", args->file);
     else
         std::fprintf(stderr, "korvitan-cli: %s: no map named \"%s\" (see: korvitan-cli maps %s)\n",
                      args->file, args->mapName ? args->mapName : "", args->file);
@@ -202,7 +204,7 @@ static int LoadFromArgs(const CliArgs *args, int archive) {
 static int CommandMaps(const CliArgs *args) {
     if (!ChooseFile(args->file)) return 1;
     cliState.mapAnswer = CLI_MAP_CANCEL;
-    LoadPakFile(CliWindow());
+    LoadArchiveFile(CliWindow());
     if (LastLoadResult().status == LOAD_FAILED) return 1;
     for (const std::string &row : cliState.offeredRows) std::printf("%s\n", row.c_str());
     return std::fflush(stdout) == 0 ? 0 : 1;
@@ -301,12 +303,16 @@ static int WriteVector(int viewMode, OutputFile *out, int pdf) {
     return status == CAIRO_STATUS_SUCCESS;
 }
 
-enum PictureFormat { PICTURE_PNG, PICTURE_SVG, PICTURE_PDF };
+enum PictureFormat { PICTURE_PNG, PICTURE_SVG, PICTURE_PDF, PICTURE_UNKNOWN };
 
-// The picture goes to a temporary file that replaces OUT only when whole.
-static int CommandRender(int viewMode, const char *path, PictureFormat format) {
+// OUT "-" is standard output.
+static int IsStandardOutput(const char *path) { return std::strcmp(path, "-") == 0; }
+
+// Writes the picture where path says (see cli_output.h); existing says how
+// a plain file that exists is written.
+static int CommandRender(int viewMode, const char *path, PictureFormat format, OutputExisting existing) {
     OutputFile out;
-    int ok = OutputBegin(&out, path);
+    int ok = IsStandardOutput(path) ? OutputBeginStandard(&out) : OutputBegin(&out, path, existing);
     if (ok) {
         if (format == PICTURE_PNG) ok = WritePng(viewMode, &out);
         else ok = WriteVector(viewMode, &out, format == PICTURE_PDF);
@@ -315,18 +321,10 @@ static int CommandRender(int viewMode, const char *path, PictureFormat format) {
         if (!ok && !out.error) out.error = EIO;
         ok = OutputCommit(&out);
     }
-    if (!ok) std::fprintf(stderr, "korvitan-cli: cannot write %s: %s\n", path, std::strerror(out.error));
+    if (!ok)
+        std::fprintf(stderr, "korvitan-cli: cannot write %s: %s\n",
+                     IsStandardOutput(path) ? "standard output" : path, std::strerror(out.error));
     return ok ? 0 : 1;
-}
-
-// Whether the file's first four bytes are an archive's "PACK".
-static int BeginsWithArchiveMagic(const char *path) {
-    char magic[4] = {0, 0, 0, 0};
-    FILE *f = std::fopen(path, "rb");
-    if (!f) return 0;
-    size_t got = std::fread(magic, 1, sizeof magic, f);
-    std::fclose(f);
-    return got == sizeof magic && std::memcmp(magic, "PACK", 4) == 0;
 }
 
 // The thumbnail's size: the 3D (Z) view's logical extent scaled so its
@@ -348,15 +346,27 @@ static void ThumbnailSize(int32_t side, int32_t *width, int32_t *height) {
 }
 
 // render --view 3dz at the thumbnail's size, always as a PNG: a file
-// manager names the output as it likes.
+// manager names the output as it likes. An OUT that exists is written in
+// place: a file manager may have made it and read it back through its own
+// descriptor, which would never see a new file renamed over the name.
 static int CommandThumbnail(int32_t side, const char *path) {
     ThumbnailSize(side, &cliState.clientRight, &cliState.clientBottom);
-    return CommandRender(IDM_VIEW_3DZ, path, PICTURE_PNG);
+    return CommandRender(IDM_VIEW_3DZ, path, PICTURE_PNG, OUTPUT_IN_PLACE);
 }
 
-static PictureFormat FormatByName(const char *path) {
-    if (EndsWithNoCase(path, ".png")) return PICTURE_PNG;
-    return EndsWithNoCase(path, ".pdf") ? PICTURE_PDF : PICTURE_SVG;
+static PictureFormat FormatByName(const char *name) {
+    static const char *const NAMES[] = {"png", "svg", "pdf"};
+    for (int i = 0; i < 3; i++)
+        if (strcasecmp(name, NAMES[i]) == 0) return PictureFormat(i);
+    return PICTURE_UNKNOWN;
+}
+
+// --format, else OUT's ending, else (for standard output) PNG.
+static PictureFormat PictureFormatOf(const CliArgs *args) {
+    if (args->format) return FormatByName(args->format);
+    if (IsStandardOutput(args->out)) return PICTURE_PNG;
+    const char *dot = std::strrchr(args->out, '.');
+    return dot && !std::strchr(dot, '/') ? FormatByName(dot + 1) : PICTURE_UNKNOWN;
 }
 
 int main(int argc, char **argv) {
@@ -370,6 +380,7 @@ int main(int argc, char **argv) {
             return 0;
         }
     }
+    PrepareArchiveReading();
     CliArgs args;
     if (!ParseArgs(argc, argv, &args)) return Usage(nullptr);
     const char *command = args.command;
@@ -378,13 +389,16 @@ int main(int argc, char **argv) {
     if (std::strcmp(command, "maps") != 0 && std::strcmp(command, "info") != 0 && !drawing && !thumbnail)
         return Usage("unknown command");
     if (!thumbnail && (args.target || args.thumbnailSide)) return Usage(nullptr);
+    if (args.format && std::strcmp(command, "render") != 0) return Usage("--format goes with render");
 
     int32_t thumbnailSide = DEFAULT_THUMBNAIL_SIDE;
     if (thumbnail) {
-        if (!args.target) return Usage("thumbnail needs FILE and OUT.png");
+        if (!args.target) return Usage("thumbnail needs FILE and OUT");
         if (args.view || args.size || args.out) return Usage("thumbnail takes no --view, --size or -o");
         if (args.thumbnailSide && !ParseThumbnailSide(args.thumbnailSide, &thumbnailSide))
             return Usage("-s takes a side from 1 to 4096");
+        if (IsStandardOutput(args.target) && isatty(STDOUT_FILENO))
+            return Usage("standard output is a terminal: give OUT a file name, or pipe it");
     }
 
     int viewMode = 0;
@@ -398,11 +412,15 @@ int main(int argc, char **argv) {
     } else if (args.window) {
         return Usage("--window goes with geometry and render");
     }
+    PictureFormat format = PICTURE_PNG;
     if (std::strcmp(command, "render") == 0) {
         if (!args.out) return Usage("-o OUT is required");
-        if (!EndsWithNoCase(args.out, ".png") && !EndsWithNoCase(args.out, ".svg") &&
-            !EndsWithNoCase(args.out, ".pdf"))
-            return Usage("OUT must end in .png, .svg or .pdf");
+        format = PictureFormatOf(&args);
+        if (format == PICTURE_UNKNOWN)
+            return Usage(args.format ? "--format takes png, svg or pdf"
+                                     : "OUT must end in .png, .svg or .pdf, or --format must say which");
+        if (IsStandardOutput(args.out) && isatty(STDOUT_FILENO))
+            return Usage("standard output is a terminal: give -o a file name, or pipe it");
         if (cliState.clientRight == 0 || cliState.clientBottom == 0)
             return Usage("a picture needs at least 1x1 pixels");
     }
@@ -414,16 +432,17 @@ int main(int argc, char **argv) {
     }
 
     int archive = args.forceArchive >= 0 ? args.forceArchive
-                                         : (args.mapName != nullptr || EndsWithNoCase(args.file, ".pak"));
+                                         : (args.mapName != nullptr || HasArchiveEnding(args.file));
     // A file manager asks for a thumbnail by the file's content type, so an
     // archive under another name is known by its first bytes.
-    if (thumbnail && args.forceArchive < 0 && !archive) archive = BeginsWithArchiveMagic(args.file);
+    if (thumbnail && args.forceArchive < 0 && !archive)
+        archive = ArchiveKindOfFile(args.file) != ARCHIVE_NONE;
     if (!LoadFromArgs(&args, archive)) status = 1;
     else if (args.window && !WindowInsideView(viewMode)) status = 2;
     else if (std::strcmp(command, "info") == 0) status = CommandInfo();
     else if (std::strcmp(command, "geometry") == 0) status = CommandGeometry(viewMode);
     else if (thumbnail) status = CommandThumbnail(thumbnailSide, args.target);
-    else status = CommandRender(viewMode, args.out, FormatByName(args.out));
+    else status = CommandRender(viewMode, args.out, format, OUTPUT_REPLACE);
     FreeMapData();
     return status;
 }

@@ -76,24 +76,36 @@ void PlatMessageBox(PlatWindow *window, const char *text, const char *caption) {
 
 // ---- Open-file dialog -------------------------------------------------------------
 
-// The request's filter is "description\0pattern\0\0". The pattern matches
-// in any letter case, as file names do on Windows: "*.PAK" becomes
-// "*.[Pp][Aa][Kk]".
-static void AddFilter(GtkFileChooser *chooser, const char *filter) {
-    const char *description = filter;
-    const char *pattern = filter + std::strlen(filter) + 1;
-    if (!*description || !*pattern) return;
+// A pattern that matches in any letter case, as file names do on Windows:
+// "*.PAK" becomes "*.[Pp][Aa][Kk]".
+static void AddAnyCasePattern(GtkFileFilter *fileFilter, const char *pattern) {
     GString *anyCase = g_string_new(nullptr);
     for (const char *p = pattern; *p; p++) {
         if (g_ascii_isalpha(*p))
             g_string_append_printf(anyCase, "[%c%c]", g_ascii_toupper(*p), g_ascii_tolower(*p));
         else g_string_append_c(anyCase, *p);
     }
-    GtkFileFilter *fileFilter = gtk_file_filter_new();
-    gtk_file_filter_set_name(fileFilter, description);
     gtk_file_filter_add_pattern(fileFilter, anyCase->str);
-    gtk_file_chooser_add_filter(chooser, fileFilter);  // the chooser takes it
     g_string_free(anyCase, TRUE);
+}
+
+// The request's filter is "description\0patterns\0" pairs and a closing zero
+// byte: one filter of the chooser per pair, in order, so the first is the
+// one shown at first. Patterns are separated by ';'.
+static void AddFilters(GtkFileChooser *chooser, const char *filter) {
+    const char *description = filter;
+    while (*description) {
+        const char *patterns = description + std::strlen(description) + 1;
+        if (!*patterns) return;
+        GtkFileFilter *fileFilter = gtk_file_filter_new();
+        gtk_file_filter_set_name(fileFilter, description);
+        char **each = g_strsplit(patterns, ";", -1);
+        for (char **pattern = each; *pattern; pattern++)
+            if (**pattern) AddAnyCasePattern(fileFilter, *pattern);
+        g_strfreev(each);
+        gtk_file_chooser_add_filter(chooser, fileFilter);  // the chooser takes it
+        description = patterns + std::strlen(patterns) + 1;
+    }
 }
 
 int PlatChooseOpenFile(PlatWindow *window, OpenFileRequest *request) {
@@ -104,7 +116,7 @@ int PlatChooseOpenFile(PlatWindow *window, OpenFileRequest *request) {
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
     GtkFileChooser *chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_local_only(chooser, TRUE);
-    AddFilter(chooser, request->filter);
+    AddFilters(chooser, request->filter);
     if (request->file[0]) {
         gtk_file_chooser_set_filename(chooser, request->file);
     } else {
@@ -140,6 +152,8 @@ static GtkWidget *NewMapList(PlatDialog *dialog) {
     gtk_tree_view_insert_column_with_attributes(dialog->list, -1, nullptr, gtk_cell_renderer_text_new(),
                                                 "text", 0, nullptr);
     gtk_tree_selection_set_mode(gtk_tree_view_get_selection(dialog->list), GTK_SELECTION_SINGLE);
+    // The list has no header to name it, so a screen reader is told.
+    atk_object_set_name(gtk_widget_get_accessible(list), "Maps in the archive");
 
     GtkWidget *scroller = gtk_scrolled_window_new(nullptr, nullptr);
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);

@@ -100,6 +100,5 @@ int32_t LoadPakFile(PlatWindow *window) {
         EndLoad(LOAD_NO_MAP);
         return 0;
     }
-    MapData.selectedIndex = index;
     return ReadLevelAt(window, MapData.dirList[index].filePos, selectedMapName);
 }

@@ -10,8 +10,9 @@
 // The header comes in several layouts, told apart by the level's first four
 // bytes (see records.h): the original one, whose first four bytes are its
 // version; the same header beginning "BSP2" or "2PSB", whose edges hold
-// 32-bit indices; and the longer headers beginning "IBSP" and "VBSP", whose
-// version follows those bytes. All of them hold the same two tables, so one
+// 32-bit indices; and the longer headers beginning "IBSP", "QBSP" and
+// "VBSP", whose version follows those bytes ("QBSP" is the "IBSP" layout
+// with 32-bit edge indices). All of them hold the same two tables, so one
 // model and one drawing serve them all.
 #include "map/level_reader.h"
 
@@ -22,9 +23,9 @@
 #include "map/model.h"
 #include "platform/platform.h"
 
-enum LevelFormat { FORMAT_BSP, FORMAT_BSP2, FORMAT_2PSB, FORMAT_IBSP, FORMAT_VBSP };
+enum LevelFormat { FORMAT_BSP, FORMAT_BSP2, FORMAT_2PSB, FORMAT_IBSP, FORMAT_QBSP, FORMAT_VBSP };
 
-static const char *const FORMAT_NAMES[] = {"bsp", "bsp2", "2psb", "ibsp", "vbsp"};
+static const char *const FORMAT_NAMES[] = {"bsp", "bsp2", "2psb", "ibsp", "qbsp", "vbsp"};
 
 // The last level header read, overwritten by every load: as many bytes as
 // its layout has, the rest left from earlier loads.
@@ -44,18 +45,27 @@ static LevelFormat FormatOf(const char ident[4]) {
     if (std::memcmp(ident, "BSP2", 4) == 0) return FORMAT_BSP2;
     if (std::memcmp(ident, "2PSB", 4) == 0) return FORMAT_2PSB;
     if (std::memcmp(ident, "IBSP", 4) == 0) return FORMAT_IBSP;
+    if (std::memcmp(ident, "QBSP", 4) == 0) return FORMAT_QBSP;
     if (std::memcmp(ident, "VBSP", 4) == 0) return FORMAT_VBSP;
     return FORMAT_BSP;
 }
 
+// The two layouts with the "IBSP" header.
+static int HasIbspHeader(LevelFormat format) { return format == FORMAT_IBSP || format == FORMAT_QBSP; }
+
+// The layouts whose edges hold 32-bit indices.
+static int HasWideEdges(LevelFormat format) {
+    return format == FORMAT_BSP2 || format == FORMAT_2PSB || format == FORMAT_QBSP;
+}
+
 static uint32_t HeaderSizeOf(LevelFormat format) {
-    if (format == FORMAT_IBSP) return sizeof(IbspHdr);
+    if (HasIbspHeader(format)) return sizeof(IbspHdr);
     if (format == FORMAT_VBSP) return sizeof(VbspHdr);
     return sizeof(BspHdr);
 }
 
 int32_t LastLevelVersion(void) {
-    if (levelFormat == FORMAT_IBSP) return levelHeader.ibsp.version;
+    if (HasIbspHeader(levelFormat)) return levelHeader.ibsp.version;
     if (levelFormat == FORMAT_VBSP) return levelHeader.vbsp.version;
     return levelHeader.bsp.version;  // the identifying bytes of BSP2 and 2PSB
 }
@@ -125,9 +135,9 @@ static int ReadLevelHeader(int32_t base) {
 // can draw its level: a version it does not know, or tables it would have
 // to decompress.
 static const char *HeaderRefusal(void) {
-    if (levelFormat == FORMAT_IBSP && levelHeader.ibsp.version != IBSP_VERSION) {
-        std::snprintf(refusalText, sizeof refusalText, "Unsupported BSP format! (IBSP version %d)",
-                      int(levelHeader.ibsp.version));
+    if (HasIbspHeader(levelFormat) && levelHeader.ibsp.version != IBSP_VERSION) {
+        std::snprintf(refusalText, sizeof refusalText, "Unsupported BSP format! (%.4s version %d)",
+                      levelHeader.ident, int(levelHeader.ibsp.version));
         return refusalText;
     }
     if (levelFormat == FORMAT_VBSP) {
@@ -149,7 +159,7 @@ static const char *HeaderRefusal(void) {
 
 // Where the two tables of the header just read lie.
 static void TableLumps(BspLump *vertices, BspLump *edges) {
-    if (levelFormat == FORMAT_IBSP) {
+    if (HasIbspHeader(levelFormat)) {
         *vertices = levelHeader.ibsp.lumps[IBSP_LUMP_VERTICES];
         *edges = levelHeader.ibsp.lumps[IBSP_LUMP_EDGES];
     } else if (levelFormat == FORMAT_VBSP) {
@@ -182,24 +192,25 @@ int32_t ReadLevelAt(PlatWindow *window, int32_t base, const char *displayName) {
 
     BspLump vertexLump, edgeLump;
     TableLumps(&vertexLump, &edgeLump);
-    int wide = levelFormat == FORMAT_BSP2 || levelFormat == FORMAT_2PSB;
+    int wide = HasWideEdges(levelFormat);
 
-    MapData.vertexCount = int32_t(vertexLump.length / sizeof(Vertex));
+    // Each count is set only once its table has been read whole. A failure
+    // shows its message from inside a message loop that repaints the window,
+    // so until then the model must say "no records": a count standing beside
+    // a table that is missing or half read would be drawn from.
     MapData.vertices = static_cast<Vertex *>(AllocateTable(
         window, base, vertexLump, "Error Reading Vertices", "Can't allocate memory for vertex."));
     if (!MapData.vertices) return 0;
     if (!FillTable(window, base, vertexLump, MapData.vertices, "Error Reading Vertices")) return 0;
+    MapData.vertexCount = int32_t(vertexLump.length / sizeof(Vertex));
     ComputeMapBounds();
 
-    // No message loop runs between setting the count and the read, and a
-    // failed read releases the model before its message is shown, so a
-    // paint never sees a half-read table.
     MapData.edgeIndexSize = wide ? 4 : 2;
     MapData.edges = static_cast<Edge *>(AllocateTable(
         window, base, edgeLump, "Error Reading Edges", "Can't allocate memory for Edges."));
     if (!MapData.edges) return 0;
-    MapData.edgeCount = int32_t(edgeLump.length >> (wide ? WIDE_EDGE_SIZE_SHIFT : EDGE_SIZE_SHIFT));
     if (!FillTable(window, base, edgeLump, MapData.edges, "Error Reading Edges")) return 0;
+    MapData.edgeCount = int32_t(edgeLump.length >> (wide ? WIDE_EDGE_SIZE_SHIFT : EDGE_SIZE_SHIFT));
 
     PlatInvalidate(window);
     CloseMapFile();

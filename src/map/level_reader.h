@@ -19,10 +19,10 @@ int32_t ReadLevelAt(PlatWindow *window, int32_t base, const char *displayName);
 
 // The version of the last level header read: its first four bytes in the
 // original layout and the layouts that begin "BSP2" or "2PSB", the four
-// after the identifying bytes in those that begin "IBSP" or "VBSP".
+// after the identifying bytes in those that begin "IBSP", "QBSP" or "VBSP".
 int32_t LastLevelVersion(void);
 // The layout of the last level header read: "bsp" (the original), "bsp2",
-// "2psb", "ibsp" or "vbsp".
+// "2psb", "ibsp", "qbsp" or "vbsp".
 const char *LastLevelFormat(void);
 
 // Sets the window title to "KORVITAN - displayName", shortened (never

@@ -14,13 +14,14 @@ struct PlatFile;
 
 // The loaded level. The tables are heap blocks of exactly the lengths the
 // level header gives; the counts are those lengths divided by the record
-// size, remainder dropped. The edge table holds its records as the file
+// size, remainder dropped. A count is set only once its table has been read
+// whole, so a paint while a load's message is up finds either a table or
+// a count of 0. The edge table holds its records as the file
 // does, with 16-bit or 32-bit indices (edgeIndexSize); one block either way.
 struct MapModel {
     PlatFile *file;        // open only while a load runs
     DirEntry *dirList;     // directory of the last archive opened, or null
     int32_t dirCount;
-    int32_t selectedIndex;  // entry of dirList being shown
     Vertex *vertices;
     int32_t vertexCount;
     union {
@@ -58,7 +59,7 @@ extern char fileName[FILE_NAME_SIZE];
 extern char selectedMapName[SELECTED_MAP_NAME_SIZE];
 
 // Closes the file if open, frees the three tables and leaves the model
-// empty. selectedIndex, MapBounds and fileName are left alone.
+// empty. MapBounds and fileName are left alone.
 void FreeMapData(void);
 // Measures the vertex table into MapBounds. With no vertices MapBounds keeps
 // the previous level's values.
@@ -66,6 +67,13 @@ void ComputeMapBounds(void);
 
 // Closes the model's file, if open, so a later FreeMapData does not.
 void CloseMapFile(void);
+
+// Whether every count of the model has its table. The readers keep it so;
+// the views test it all the same before they draw, since a paint can come
+// from any message loop, and draw nothing without it.
+inline int MapTablesPresent(void) {
+    return (MapData.vertexCount <= 0 || MapData.vertices) && (MapData.edgeCount <= 0 || MapData.edges);
+}
 
 // The two vertex indices of edge i (0 <= i < edgeCount), widened to 32
 // bits. The views read edges only through this, so the edge table's record

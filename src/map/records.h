@@ -56,7 +56,8 @@ struct BspHdr {
 
 // The 160-byte header that starts with "IBSP": the identifying bytes, a
 // version (38 is the one read) and 19 lumps; vertices are lump 2, edges
-// (16-bit indices) lump 11.
+// (16-bit indices) lump 11. A header that starts with "QBSP" is the same,
+// with edges of two 32-bit indices.
 enum {
     IBSP_LUMP_COUNT = 19,
     IBSP_LUMP_VERTICES = 2,

@@ -12,9 +12,17 @@
 // Files and the heap are not part of a backend because they are the same
 // for every program on a system (src/system/): files are real everywhere,
 // posix_files.cpp serves every program but the Windows one, which has
-// win32_files.cpp over CreateFileA and ReadFile.
+// win32_files.cpp over CreateFileA and ReadFile. On POSIX a block in memory
+// can stand for a file too (memory_files.h): an archive entry inflated for
+// the level reader.
 //
-// The handle types are opaque: each backend defines the structs behind them.
+// The handle types are opaque to the core, and only what hands one out
+// defines it: PlatFile the file layer (src/system/); the others a backend,
+// as a struct where it needs one (the GTK backend for all four, the
+// command-line and recording backends for the window, the paint target and
+// the dialog). Where a system handle or a number serves, it is cast to the
+// pointer type and no struct exists: the Windows backend's HWND, HDC and
+// HCURSOR (src/win32/win32_backend.h), the recording backend's cursors.
 #ifndef KORVITAN_PLATFORM_H
 #define KORVITAN_PLATFORM_H
 
@@ -58,9 +66,10 @@ void PlatMessageBox(PlatWindow *window, const char *text, const char *caption);
 void PlatSetWindowTitle(PlatWindow *window, const char *title);
 // Asks for a repaint of the whole client area with the background erased.
 void PlatInvalidate(PlatWindow *window);
-// Runs the map selection dialog modally over dirList/dirCount of MapData.
-// When it returns, selectedMapName holds the chosen name, or empty text when
-// no map was chosen.
+// Runs the map selection dialog modally over dirList/dirCount of MapData
+// (or the rows the archive layer sets, shell/dialogs.h). When it returns,
+// selectedMapName holds the chosen name, or empty text when no map was
+// chosen.
 void PlatRunMapSelectDialog(PlatWindow *window);
 // The client rectangle's right and bottom (its left and top are 0).
 void PlatGetClientSize(PlatWindow *window, int32_t *right, int32_t *bottom);
@@ -79,8 +88,10 @@ void PlatRunAboutDialog(PlatWindow *window);
 
 // What the open-file dialog is asked for.
 struct OpenFileRequest {
-    // One description/pattern pair, each ended by a zero byte, and a closing
-    // zero byte: "*.PAK files (*.PAK)\0*.PAK\0\0".
+    // Description/pattern pairs, each ended by a zero byte, and a closing
+    // zero byte: "*.PAK files (*.PAK)\0*.PAK\0\0". A pattern may hold
+    // several separated by ';' ("*.pak;*.zip"). The Windows program's
+    // commands have one pair each.
     const char *filter;
     const char *title;  // "Select file to Open"
     // In: the name the dialog starts with (empty: none, start in the

@@ -8,9 +8,18 @@
 #include "map/model.h"
 #include "platform/platform.h"
 
+const char *const *MapListRows;
+int32_t MapListRowCount;
+int32_t selectedMapRow = -1;
+
 void MapSelectInit(PlatDialog *dialog) {
     PlatListReset(dialog);
     selectedMapName[0] = '\0';
+    selectedMapRow = -1;
+    if (MapListRows) {
+        for (int32_t i = 0; i < MapListRowCount; i++) PlatListAppend(dialog, MapListRows[i]);
+        return;
+    }
     for (int32_t i = 0; i < MapData.dirCount; i++) {
         const DirEntry *entry = &MapData.dirList[i];
         if (!IsListedMapEntry(entry)) continue;
@@ -25,6 +34,7 @@ int MapSelectCommand(PlatDialog *dialog, int control) {
     case DIALOG_OK: {
         int row = PlatListSelection(dialog);
         if (row != -1) PlatListText(dialog, row, selectedMapName, sizeof selectedMapName);
+        selectedMapRow = row;
         PlatEndDialog(dialog, 1);
         return 1;
     }

@@ -9,16 +9,29 @@
 #ifndef KORVITAN_SHELL_DIALOGS_H
 #define KORVITAN_SHELL_DIALOGS_H
 
+#include <cstdint>
+
 struct PlatDialog;
+
+// Rows that no PAK directory holds: the archive layer's rows of any other
+// archive, set for the time its map list runs. While MapListRows is set
+// the list shows exactly these, in this order; while it is null, the PAK
+// directory's entries under "maps/".
+extern const char *const *MapListRows;
+extern int32_t MapListRowCount;
+// The row OK took, counted among the rows shown, or -1 when no map was
+// chosen. Rows of other archives can be longer than selectedMapName holds,
+// so their reader goes by this.
+extern int32_t selectedMapRow;
 
 // The controls that close a dialog, as the dialog templates number them.
 enum { DIALOG_OK = 1, DIALOG_CANCEL = 2 };
 
 // Map list. Init fills the list with the archive's entries under "maps/" in
-// directory order and empties selectedMapName. Command handles a control
-// identifier (the low 16 bits of the command): OK takes the selected row,
-// if any; OK and Cancel close the dialog with result 1. Returns 1 (TRUE)
-// when handled, 0 otherwise.
+// directory order (or with MapListRows) and empties selectedMapName and
+// selectedMapRow. Command handles a control identifier (the low 16 bits of
+// the command): OK takes the selected row, if any; OK and Cancel close the
+// dialog with result 1. Returns 1 (TRUE) when handled, 0 otherwise.
 void MapSelectInit(PlatDialog *dialog);
 int MapSelectCommand(PlatDialog *dialog, int control);
 // About box: OK or Cancel close it with result 1.

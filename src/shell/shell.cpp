@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "map/archive_reader.h"
+#include "map/archive_kind.h"
 #include "map/level_reader.h"
 #include "map/load_report.h"
 #include "map/model.h"
@@ -65,11 +65,11 @@ static void ChangeView(PlatWindow *window, int view) {
 
 enum { OPEN_FILTER_SIZE = 80 };
 
-// The filter text of an open command: description, zero byte, pattern, zero
-// byte, closing zero byte.
-static void FormatOpenFilter(int command, char (&out)[OPEN_FILTER_SIZE]) {
-    const char *kind = command == IDM_OPENPAK ? "PAK" : "BSP";
-    int n = std::snprintf(out, sizeof out, "*.%s files (*.%s)%c*.%s%c", kind, kind, 0, kind, 0);
+// The filter text of the level command: description, zero byte, pattern,
+// zero byte, closing zero byte. The archive command's is the archive
+// layer's, which knows what it reads.
+static void FormatLevelFilter(char (&out)[OPEN_FILTER_SIZE]) {
+    int n = std::snprintf(out, sizeof out, "*.BSP files (*.BSP)%c*.BSP%c", 0, 0);
     out[n] = '\0';  // the closing zero byte of the formatted text
 }
 
@@ -87,7 +87,7 @@ static void LoadChosenFile(PlatWindow *window, int command, const char *path) {
         return;
     }
     std::memcpy(fileName, path, length + 1);
-    if (command == IDM_OPENPAK) LoadPakFile(window);
+    if (command == IDM_OPENPAK) LoadArchiveFile(window);
     else LoadBspFile(window);
 }
 
@@ -95,8 +95,9 @@ static void LoadChosenFile(PlatWindow *window, int command, const char *path) {
 // next; a cancel changes nothing else.
 static void ChooseAndLoad(PlatWindow *window, int command) {
     FreeMapData();
-    char filter[OPEN_FILTER_SIZE];
-    FormatOpenFilter(command, filter);
+    char levelFilter[OPEN_FILTER_SIZE];
+    FormatLevelFilter(levelFilter);
+    const char *filter = command == IDM_OPENPAK ? ArchiveOpenFilter() : levelFilter;
     static char chosen[FILE_NAME_SIZE];
     std::memcpy(chosen, fileName, sizeof chosen);
     OpenFileRequest request = {filter, "Select file to Open", chosen, sizeof chosen};
@@ -104,23 +105,12 @@ static void ChooseAndLoad(PlatWindow *window, int command) {
     LoadChosenFile(window, command, chosen);
 }
 
-// Whether the name ends in ".pak" in any letter case (ASCII only, as the
-// file chooser's filter matches it).
-static int HasArchiveEnding(const char *path) {
-    static const char ENDING[] = ".pak";
-    size_t n = std::strlen(path), k = sizeof ENDING - 1;
-    if (n < k) return 0;
-    for (size_t i = 0; i < k; i++) {
-        char c = path[n - k + i];
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-        if (c != ENDING[i]) return 0;
-    }
-    return 1;
-}
-
+// A file handed in is an archive by the ending of its name or by its first
+// bytes, as a file manager tells the kinds apart.
 void OpenFileByName(PlatWindow *window, const char *path) {
     FreeMapData();
-    LoadChosenFile(window, HasArchiveEnding(path) ? IDM_OPENPAK : IDM_OPENBSP, path);
+    int archive = HasArchiveEnding(path) || ArchiveKindOfFile(path) != ARCHIVE_NONE;
+    LoadChosenFile(window, archive ? IDM_OPENPAK : IDM_OPENBSP, path);
 }
 
 int OnCommand(PlatWindow *window, uint32_t command) {

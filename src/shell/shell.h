@@ -33,9 +33,10 @@ void OnPaint(PlatWindow *window);
 // when handled; 0 when the host must pass it to its default processing
 // (104, anything outside 100 to 110, any non-zero high half).
 int OnCommand(PlatWindow *window, uint32_t command);
-// Opens path as if the user had chosen it through the File menu: a name
-// ending in ".pak" in any letter case through "Open .PAK ..." (so the map
-// list follows), any other through "Open .BSP ...", with the same messages
+// Opens path as if the user had chosen it through the File menu: an
+// archive, by the ending of its name in any letter case or by its first
+// bytes (map/archive_kind.h), through "Open .PAK ..." (so the map list
+// follows), any other file through "Open .BSP ...", with the same messages
 // for a file that fails. For hosts that are handed a path (a command line,
 // a drop) rather than asking for one.
 void OpenFileByName(PlatWindow *window, const char *path);

@@ -9,6 +9,10 @@
 // when the file is opened, and the layer keeps track of the position: a
 // seek to where the file already stands makes no system call, and a load
 // of a level is open, fstat, one read per table, close.
+//
+// The same record also stands for a block in memory (memory_files.h): a
+// name given to a block opens the block rather than a file on disk, and
+// reads come from memory; seeks, sizes and closes are alike for both.
 #include <cerrno>
 #include <fcntl.h>
 #include <new>
@@ -16,24 +20,22 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
-
-struct PlatFile {
-    int fd;
-    int64_t size;      // at open; -1 when the file is not a regular file
-    int64_t position;  // where the next read starts; -1 when not known
-};
+#include "system/file_record.h"
 
 PlatFile *PlatOpenFile(const char *path) {
+    PlatFile *named = nullptr;
+    if (OpenNamedMemoryFile(path, &named)) return named;
     int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat st;
     int64_t size = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? int64_t(st.st_size) : -1;
-    PlatFile *file = new (std::nothrow) PlatFile{fd, size, 0};
+    PlatFile *file = new (std::nothrow) PlatFile{fd, nullptr, nullptr, size, 0};
     if (!file) close(fd);
     return file;
 }
 
 uint32_t PlatReadFile(PlatFile *file, void *buffer, uint32_t n) {
+    if (file->fd < 0) return ReadMemoryFile(file, buffer, n);
     uint8_t *out = static_cast<uint8_t *>(buffer);
     uint32_t delivered = 0;
     while (delivered < n) {
@@ -50,7 +52,7 @@ uint32_t PlatReadFile(PlatFile *file, void *buffer, uint32_t n) {
 int PlatSeekFile(PlatFile *file, int64_t position) {
     if (position < 0) return 0;
     if (position == file->position) return 1;
-    if (lseek(file->fd, off_t(position), SEEK_SET) != off_t(position)) {
+    if (file->fd >= 0 && lseek(file->fd, off_t(position), SEEK_SET) != off_t(position)) {
         file->position = -1;
         return 0;
     }
@@ -62,6 +64,7 @@ int64_t PlatFileSize(PlatFile *file) { return file->size; }
 
 void PlatCloseFile(PlatFile *file) {
     if (!file) return;
-    close(file->fd);
+    if (file->fd >= 0) close(file->fd);
+    PlatFree(file->owned);
     delete file;
 }

@@ -144,6 +144,7 @@ static void ProjectAll(const ViewFrame *frame, ViewPoint *out) {
 }
 
 const ViewPoint *ProjectVertices(const ViewFrame *frame) {
+    if (!MapTablesPresent()) return nullptr;
     size_t n = MapData.vertexCount > 0 ? size_t(MapData.vertexCount) : 0;
     if (n > projectedCapacity) {
         void *grown = std::realloc(projected, n * sizeof(ViewPoint));
@@ -157,6 +158,7 @@ const ViewPoint *ProjectVertices(const ViewFrame *frame) {
 }
 
 int ViewSegmentAt(const ViewFrame *frame, int32_t i, ViewSegment *segment) {
+    if (!MapTablesPresent()) return 0;
     uint32_t first, second;
     EdgeEnds(i, &first, &second);
     uint32_t count = uint32_t(MapData.vertexCount);
@@ -188,6 +190,8 @@ static int BeginDrawing(PlatWindow *window, PlatDC *dc, int viewMode, const View
 
 // One MoveTo/LineTo pair per edge, in table order.
 static void DrawEverySegment(PlatDC *dc, const ViewFrame *frame) {
+    // A count without its table (a model caught half-loaded) draws nothing.
+    if (!MapTablesPresent()) return;
     const ViewPoint *points = ProjectVertices(frame);
     ViewSegment segment;
     for (int32_t i = 0; i < MapData.edgeCount; i++) {

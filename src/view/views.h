@@ -59,14 +59,15 @@ struct ViewSegment {
 int BeginViewFrame(int viewMode, int32_t clientRight, int32_t clientBottom, ViewFrame *frame);
 // The segment of edge i of MapData, its two ends projected on the spot.
 // Returns 0 when the edge names a vertex beyond the vertex table: such an
-// edge is skipped and draws nothing.
+// edge is skipped and draws nothing; so does every edge of a model whose
+// counts stand without their tables (see MapTablesPresent).
 int ViewSegmentAt(const ViewFrame *frame, int32_t i, ViewSegment *segment);
 
 // Every vertex of MapData projected for the frame, once, into the views'
 // table: entry k is the logical point of vertex k, exactly as ViewSegmentAt
 // computes it. The table is valid until the next call. Null when the table
-// cannot grow to the level's size (out of memory); ViewSegmentAt still
-// works then.
+// cannot grow to the level's size (out of memory), or when the model's
+// counts stand without their tables; ViewSegmentAt still works then.
 const ViewPoint *ProjectVertices(const ViewFrame *frame);
 
 // The segment of edge i of MapData from a table of ProjectVertices: the
@@ -83,7 +84,8 @@ inline int ViewSegmentFrom(const ViewPoint *points, int32_t i, ViewSegment *segm
 
 // Draws the view of the loaded level on dc: client size, anisotropic
 // mapping of W x H onto it, then one MoveTo/LineTo pair per edge in table
-// order. An unknown view mode draws nothing.
+// order. An unknown view mode draws nothing, and so does a model whose
+// counts stand without their tables.
 void DrawView(PlatWindow *window, PlatDC *dc, int viewMode);
 // The same for the part of the view that shown names (null: the full view),
 // kept within the full view: its extent is the window extent and its origin

@@ -104,8 +104,8 @@ bool BuildIndex(SegmentIndex *index, const ViewFrame *frame, const IndexKey &key
     index->built = false;
     index->cellStart.clear();
     index->segments.clear();
-    // A table the model announces but does not hold has nothing to draw.
-    int32_t edges = MapData.edgeCount > 0 && MapData.edges && MapData.vertices ? MapData.edgeCount : 0;
+    // A count without its table (a model caught half-loaded) has nothing to draw.
+    int32_t edges = MapData.edgeCount > 0 && MapTablesPresent() ? MapData.edgeCount : 0;
     const ViewPoint *points = edges ? ProjectVertices(frame) : nullptr;
     if (edges && !points) return false;
 

@@ -12,6 +12,8 @@
 #include "shell/dialogs.h"
 #include "shell/shell.h"
 #include "shell/zoom_pan.h"
+#include "view/views.h"
+#include "view/views.h"
 
 struct PlatWindow {
     int unused;
@@ -31,6 +33,17 @@ static PlatDC theDC;
 
 PlatWindow *RecordingWindow(void) { return &theWindow; }
 PlatDC *RecordingDC(void) { return &theDC; }
+
+std::string SixViewsDrawn(void) {
+    std::string text;
+    for (int view = IDM_VIEW_XY; view <= IDM_VIEW_3DZ; view++) {
+        recording.calls.clear();
+        DrawView(RecordingWindow(), RecordingDC(), view);
+        for (const RecordedCall &c : recording.calls)
+            text += c.op + " " + std::to_string(c.a) + " " + std::to_string(c.b) + "\n";
+    }
+    return text;
+}
 
 void ResetRecording(void) {
     FreeMapData();
@@ -73,8 +86,25 @@ void PlatFree(void *block) {
 
 static void Event(const std::string &text) { recording.events.push_back(text); }
 
+// The paint of the modal loop behind a message box: the shell's drawing of
+// the current view into the recording DC. Its calls are counted, not kept,
+// so the recorded drawing is that of the program's own paints.
+static int PaintBehindMessage(void) {
+    size_t before = recording.calls.size();
+    bool record = recording.recordCalls;
+    recording.recordCalls = true;
+    DrawViewPart(&theWindow, &theDC, ViewMode, ShownViewRect());
+    int lines = 0;
+    for (size_t i = before; i < recording.calls.size(); i++) lines += recording.calls[i].op == "line";
+    recording.calls.resize(before);
+    recording.recordCalls = record;
+    return lines;
+}
+
 void PlatMessageBox(PlatWindow *, const char *text, const char *caption) {
-    recording.messages.push_back({text, caption, MapData.file != nullptr});
+    bool whole = MapTablesPresent();
+    int lines = PaintBehindMessage();
+    recording.messages.push_back({text, caption, MapData.file != nullptr, lines, whole});
     Event(std::string("message ") + caption + "|" + text);
 }
 

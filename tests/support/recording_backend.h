@@ -3,7 +3,10 @@
 //
 // Files are real (the POSIX file layer); everything else is recorded:
 // message boxes with text and caption, titles, repaint requests and drawing
-// calls, in one event log so that a test can check their order too. The map
+// calls, in one event log so that a test can check their order too. Every
+// message box also paints the current view behind it, as the desktop
+// programs' modal loops do, so every failure shows that the model it
+// leaves is safe to paint while its message is up. The map
 // list is answered from a script, and the allocator counts bytes and can be
 // told to refuse a request.
 #ifndef KORVITAN_RECORDING_BACKEND_H
@@ -21,6 +24,11 @@ struct RecordedMessage {
     std::string text;
     std::string caption;
     bool fileOpen;  // the model still held its open file while this was up
+    // Lines the window's paint drew while this was up: a message box runs a
+    // modal loop that repaints the window, so the backend paints the
+    // current view (as that loop's paint would) from inside every message.
+    int linesBehind;
+    bool modelWhole;  // every count of the model had its table (MapTablesPresent)
 };
 
 struct RecordedCall {
@@ -81,5 +89,9 @@ void ResetRecording(void);
 // The window and device context the backend hands out.
 PlatWindow *RecordingWindow(void);
 PlatDC *RecordingDC(void);
+
+// Every drawing call of the six views of the loaded level, one line each
+// ("line X Y"), to compare two loads of the same level.
+std::string SixViewsDrawn(void);
 
 #endif

@@ -5,6 +5,8 @@
 #include <dirent.h>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <unistd.h>
 
 #include "map/model.h"
@@ -21,8 +23,9 @@ static const std::string &TempFolder() {
         static std::string toRemove;
         toRemove = made;
         std::atexit([] {
-            std::string command = "rm -rf '" + toRemove + "'";
-            if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", toRemove.c_str());
+            std::error_code error;
+            std::filesystem::remove_all(toRemove, error);
+            if (error) std::fprintf(stderr, "could not remove %s: %s\n", toRemove.c_str(), error.message().c_str());
         });
         return made;
     }();
