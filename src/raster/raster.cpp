@@ -11,6 +11,9 @@
 // Lines reaching outside the canvas are clipped by step index before any
 // pixel is touched, and the loop's error term is set exactly for the first
 // visible step, so a clipped line lights the same pixels as the whole line.
+// Lines shorter than 2^30 pixels are clipped in 64 bits in closed form;
+// longer ones (only hostile coordinates make them) by a binary search in
+// 128 bits.
 #include "raster/raster.h"
 #include "view/visible.h"
 
@@ -19,9 +22,9 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
-#include <mutex>
 #include <cstddef>
 #include <cstring>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
