@@ -180,11 +180,17 @@ find_area_top() {
 # shows ARGS...: waits until the drawing area holds exactly the picture
 # `korvitan-cli render ARGS...` writes at the area's size.
 different=""
+# The wanted picture is rendered again only when the arguments or the size
+# change: a million-edge level takes a while, and a poll repeats.
+wanted=""
 _shows() {
     shot || return 1
     local w h
     read -r w h < <(identify -format '%w %h\n' "$work/shot.png") || return 1
-    "$cli" render "$@" --size "${w}x$((h - top))" -o "$work/want.png" || return 1
+    if [ "$wanted" != "$* ${w}x$((h - top))" ]; then
+        "$cli" render "$@" --size "${w}x$((h - top))" -o "$work/want.png" || return 1
+        wanted="$* ${w}x$((h - top))"
+    fi
     convert "$work/shot.png" -crop "${w}x$((h - top))+0+$top" +repage "$work/area.png"
     different=$(compare -metric AE "$work/want.png" "$work/area.png" null: 2>&1)
     [ "$different" = 0 ]
