@@ -411,6 +411,10 @@ static GtkWidget *BuildInfoBar(void) {
     // Shown only when there is something to say, not by the window's show_all.
     gtk_widget_set_no_show_all(bar, TRUE);
     g_signal_connect(bar, "response", G_CALLBACK(OnInfoBarResponse), nullptr);
+    // The close button shows only an icon: a screen reader is told its name.
+    GList *buttons = gtk_container_get_children(GTK_CONTAINER(gtk_info_bar_get_action_area(GTK_INFO_BAR(bar))));
+    for (GList *b = buttons; b; b = b->next) atk_object_set_name(gtk_widget_get_accessible(GTK_WIDGET(b->data)), "Close");
+    g_list_free(buttons);
     gtkMainWindow.infoLabel = label;
     return bar;
 }
