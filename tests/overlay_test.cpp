@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "hostile_files.h"
 #include "map/model.h"
 #include "map/overlay.h"
 #include "map/level_reader.h"
@@ -150,6 +151,16 @@ TEST_F(Overlays, BrokenPortalFilesNameTheirLineAndKeepTheWholePortalsBefore) {
         EXPECT_EQ(p.pathEnds.size(), c.portalsKept) << c.text;
         EXPECT_EQ(p.points.size(), 3 * c.portalsKept) << c.text;
         EXPECT_LE(recording.largestRequest, 1024u * sizeof(Vertex)) << c.text;
+    }
+}
+
+// The overlay fuzzer's seeds end as they say they do.
+TEST_F(Overlays, HostileInputsEndAsNamed) {
+    for (const HostileFile &f : HostileOverlayInputs()) {
+        Parsed p = Parse(f.bytes[0] & 1 ? OVERLAY_PORTALS : OVERLAY_LEAK,
+                         std::string(f.bytes.begin() + 1, f.bytes.end()));
+        EXPECT_EQ(p.read, f.loads ? OVERLAY_WHOLE : OVERLAY_BROKEN) << f.name;
+        EXPECT_EQ(p.message, f.message) << f.name;
     }
 }
 

@@ -483,8 +483,10 @@ static void WatchFiles(void) {
     watchedFiles = wanted;
 }
 
-// Everything that shows what the designer's loop knows.
+// Everything that shows what the designer's loop knows; nothing once the
+// window is gone (File > Exit ends here too).
 static void AfterDesignerChange(void) {
+    if (!gtkMainWindow.window) return;
     WatchFiles();
     ShowDesignerMessages();
     UpdateStatus();

@@ -80,11 +80,14 @@ bool ReadField(Reader *r, Number *value, bool parenthesis) {
     return true;
 }
 
-// A coordinate: a finite number within a 32-bit float's range, rounded to
-// one, as the level's vertices are stored.
+// A coordinate: a number rounded to the nearest 32-bit float, as the
+// level's vertices are stored, which must be finite: below FLT_MAX plus
+// half its last place (so FLT_MAX printed with 9 digits, a hair above it,
+// is still FLT_MAX). Not a number fails the comparison too.
 bool ReadCoordinate(Reader *r, float *out, bool parenthesis) {
+    static const double LIMIT = double(FLT_MAX) + std::ldexp(1.0, 103);
     double v;
-    if (!ReadField(r, &v, parenthesis) || !std::isfinite(v) || std::fabs(v) > double(FLT_MAX)) return false;
+    if (!ReadField(r, &v, parenthesis) || !(std::fabs(v) < LIMIT)) return false;
     *out = float(v);
     return true;
 }
