@@ -802,11 +802,17 @@ check "View > Portals draws the portals in blue under the trace" \
 rm "$loop/hall.pts"
 check "a deleted trace disappears" zoomed_state "$level" --portals "$loop/hall.prt"
 
+# Saved as some tools save: the file removed, a new one renamed in its place.
+rm "$level"
+cp "$mirrored" "$loop/hall.new"
+mv "$loop/hall.new" "$level"
+check "a level removed and renamed in is read again" zoomed_state "$mirrored" --portals "$loop/hall.prt"
+
 # Reload Automatically off; F5 reloads.
 command_keys alt+v a
-cp "$mirrored" "$level"
+cp "$bsp" "$level"
 command_keys F5
-check "F5 reads the level again" zoomed_state "$mirrored" --portals "$loop/hall.prt"
+check "F5 reads the level again" zoomed_state "$bsp" --portals "$loop/hall.prt"
 exit_through_menu
 
 echo "$passed passed, $failed failed"
