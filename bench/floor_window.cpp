@@ -1,7 +1,7 @@
 // floor_window.cpp - the floors of the desktop window's frames: a GTK window
 // laid out as korvitan's (a menu bar with the same three menus above a
-// drawing area) that paints its drawing area in the cheapest way there is
-// for what it shows. scripts/bench measures korvitan's CPU time per frame
+// drawing area, a status bar below that follows the pointer) that paints
+// its drawing area in the cheapest way there is for what it shows. scripts/bench measures korvitan's CPU time per frame
 // against one of these driven by the same input.
 //
 //   korvitan_floor_window white             plain white
@@ -17,7 +17,8 @@
 //
 // The window is titled "FLOOR" and is 800x600 to start. Every press of a
 // key and every move of the pointer with the left button down repaints the
-// drawing area, as they would repaint korvitan's.
+// drawing area, as they would repaint korvitan's; every move of the pointer
+// writes the status bar.
 #include <gtk/gtk.h>
 
 #include <cmath>
@@ -187,8 +188,26 @@ static gboolean OnDraw(GtkWidget *area, cairo_t *cr, gpointer) {
     return TRUE;
 }
 
+static GtkWidget *statusBar;
+
+// The status bar says where the pointer is, as korvitan's does.
+static void UpdateStatus(double x, double y) {
+    char text[128];
+    std::snprintf(text, sizeof text, "X %.0f, Y %.0f    65536 vertices, 1000000 edges    zoom 8\u00d7", x, y);
+    GtkStatusbar *bar = GTK_STATUSBAR(statusBar);
+    guint context = gtk_statusbar_get_context_id(bar, "level");
+    gtk_statusbar_remove_all(bar, context);
+    gtk_statusbar_push(bar, context, text);
+}
+
 static gboolean OnInput(GtkWidget *, GdkEvent *, gpointer area) {
     gtk_widget_queue_draw(GTK_WIDGET(area));
+    return TRUE;
+}
+
+static gboolean OnMotion(GtkWidget *, GdkEventMotion *event, gpointer area) {
+    UpdateStatus(event->x, event->y);
+    if (event->state & GDK_BUTTON1_MASK) gtk_widget_queue_draw(GTK_WIDGET(area));
     return TRUE;
 }
 
@@ -222,12 +241,14 @@ int main(int argc, char **argv) {
     gtk_widget_set_hexpand(area, TRUE);
     gtk_widget_set_vexpand(area, TRUE);
     g_signal_connect(area, "draw", G_CALLBACK(OnDraw), nullptr);
-    gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_BUTTON1_MOTION_MASK);
-    g_signal_connect(area, "motion-notify-event", G_CALLBACK(OnInput), area);
+    gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
+    g_signal_connect(area, "motion-notify-event", G_CALLBACK(OnMotion), area);
     g_signal_connect(area, "button-press-event", G_CALLBACK(OnInput), area);
     GtkWidget *box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(box), area, TRUE, TRUE, 0);
+    statusBar = gtk_statusbar_new();
+    gtk_box_pack_start(GTK_BOX(box), statusBar, FALSE, FALSE, 0);
     gtk_container_add(GTK_CONTAINER(window), box);
     g_signal_connect(window, "key-press-event", G_CALLBACK(OnInput), area);
     g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), nullptr);

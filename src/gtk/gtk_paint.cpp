@@ -8,11 +8,15 @@
 // the window shows exactly the pixels `korvitan-cli render` writes for the
 // same size.
 //
+// The overlays the designer's loop shows (src/shell/reload.h) follow the
+// level's lines in the same canvas: the portals in blue, then the leak trace
+// in red, each batch over the ones before.
+//
 // The image is kept as the finished picture: an expose that finds the
-// model, the view, the part shown and the size as they were when it was
-// drawn (PictureKey) puts the image again without drawing anything, so a
-// window moved over the program and away again costs one copy on the
-// server, as a fresh frame's picture does.
+// model, the view, the part shown, the overlays and the size as they were
+// when it was drawn (PictureKey) puts the image again without drawing
+// anything, so a window moved over the program and away again costs one
+// copy on the server, as a fresh frame's picture does.
 //
 // The busy cursor lives on the drawing area's GdkWindow, and only a paint
 // long enough to be seen shows it: the shell asks for it at the start of
@@ -30,8 +34,10 @@
 #include "map/model.h"
 #include "platform/platform.h"
 #include "raster/raster.h"
+#include "shell/reload.h"
 #include "shell/shell.h"
 #include "shell/zoom_pan.h"
+#include "view/overlay_view.h"
 
 // ---- What the picture shows -------------------------------------------------------------
 
@@ -40,6 +46,7 @@
 // so every input of the drawing must be here.
 struct PictureKey {
     uint32_t mapGeneration;  // the model: tables and bounds (MapGeneration)
+    uint32_t overlayGeneration;  // the overlays and whether they are shown
     int viewMode;            // the view
     int width, height;       // the drawing area in device pixels
     int scale;               // device pixels per GTK unit
@@ -48,7 +55,7 @@ struct PictureKey {
 };
 
 static PictureKey CurrentPictureKey(PlatWindow *window) {
-    PictureKey key = {MapGeneration, ViewMode, 0, 0, 1, 0, ViewRect{0, 0, 0, 0}};
+    PictureKey key = {MapGeneration, OverlayGeneration, ViewMode, 0, 0, 1, 0, ViewRect{0, 0, 0, 0}};
     GtkClientPixels(window, &key.width, &key.height);
     if (window->area) key.scale = gtk_widget_get_scale_factor(window->area);
     if (const ViewRect *shown = ShownViewRect()) {
@@ -59,7 +66,8 @@ static PictureKey CurrentPictureKey(PlatWindow *window) {
 }
 
 static bool SamePicture(const PictureKey &a, const PictureKey &b) {
-    return a.mapGeneration == b.mapGeneration && a.viewMode == b.viewMode && a.width == b.width &&
+    return a.mapGeneration == b.mapGeneration && a.overlayGeneration == b.overlayGeneration &&
+           a.viewMode == b.viewMode && a.width == b.width &&
            a.height == b.height && a.scale == b.scale && a.zoomed == b.zoomed &&
            a.shown.x == b.shown.x && a.shown.y == b.shown.y && a.shown.width == b.shown.width &&
            a.shown.height == b.shown.height;
@@ -164,15 +172,34 @@ PlatDC *PlatBeginPaint(PlatWindow *window) {
 
 static void ShowWaitCursorIfLong(void *window);
 
+// The shown overlays over the level's lines, in the order they are drawn.
+// Returns whether any was drawn, so the canvas holds colours.
+static bool DrawOverlays(PlatWindow *window, PlatDC *dc) {
+    static const OverlayKind ORDER[] = {OVERLAY_PORTALS, OVERLAY_LEAK};
+    bool drawn = false;
+    for (OverlayKind kind : ORDER) {
+        const Overlay *overlay = ShownOverlay(kind);
+        if (!overlay) continue;
+        paintSegments.clear();
+        DrawOverlay(window, dc, ViewMode, overlay);
+        RasterSetInk(&dc->canvas, kind == OVERLAY_LEAK ? RASTER_RED : RASTER_BLUE);
+        RasterDrawSegments(&dc->canvas, paintSegments.data(), paintSegments.size());
+        drawn = true;
+    }
+    return drawn;
+}
+
 void PlatEndPaint(PlatWindow *window, PlatDC *dc) {
     ShowWaitCursorIfLong(window);
     RasterDrawSegmentsWatched(&dc->canvas, paintSegments.data(), paintSegments.size(), ShowWaitCursorIfLong,
                               window);
+    bool coloured = DrawOverlays(window, dc);
     const PictureKey &key = dc->key;
     if (!window->cr || key.width <= 0 || key.height <= 0) return;
     if (!ImageHolds(window, key.width, key.height, key.scale)) return;
     kept = false;  // while the image changes
-    CopyCanvasToImage(&dc->canvas, paintImage.surface);
+    if (coloured) CopyPaletteCanvasToImage(&dc->canvas, paintImage.surface);
+    else CopyCanvasToImage(&dc->canvas, paintImage.surface);
     kept = true;
     keptKey = key;
     PaintPicture(window, key);

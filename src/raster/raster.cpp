@@ -132,20 +132,21 @@ bool InsideCanvas(const RasterCanvas *canvas, int64_t x, int64_t y) {
     return x >= 0 && x < canvas->width && y >= 0 && y < canvas->height;
 }
 
-// Lights one pixel. A relaxed atomic store, because two threads drawing
-// one batch may light the same pixel; it compiles to a plain byte store.
-inline void SetBlack(uint8_t *pixel) {
-    std::atomic_ref<uint8_t>(*pixel).store(RASTER_BLACK, std::memory_order_relaxed);
+// Lights one pixel with the batch's ink. A relaxed atomic store, because
+// two threads drawing one batch may light the same pixel; it compiles to a
+// plain byte store.
+inline void SetInk(uint8_t *pixel, uint8_t ink) {
+    std::atomic_ref<uint8_t>(*pixel).store(ink, std::memory_order_relaxed);
 }
 static_assert(std::atomic_ref<uint8_t>::required_alignment == 1, "any byte of the canvas can be lit");
 
 // The hot loop: one store per step, no division. Error is int64_t whenever
 // 2n fits, so ordinary lines never touch 128-bit arithmetic here.
 template <typename Error>
-void StepPixels(uint8_t *pixels, ptrdiff_t index, ptrdiff_t majorStride, ptrdiff_t minorStride,
-                int64_t count, Error error, Error minorDelta2, Error steps2) {
+void StepPixels(uint8_t *pixels, uint8_t ink, ptrdiff_t index, ptrdiff_t majorStride,
+                ptrdiff_t minorStride, int64_t count, Error error, Error minorDelta2, Error steps2) {
     for (int64_t k = 0; k < count; ++k) {
-        SetBlack(&pixels[index]);
+        SetInk(&pixels[index], ink);
         index += majorStride;
         error -= minorDelta2;
         if (error < 0) {
@@ -159,10 +160,11 @@ void StepPixels(uint8_t *pixels, ptrdiff_t index, ptrdiff_t majorStride, ptrdiff
 // depends on the slope in a way no branch predictor follows, and a wrong
 // guess costs more than the few operations that replace the branch.
 template <>
-void StepPixels<int64_t>(uint8_t *pixels, ptrdiff_t index, ptrdiff_t majorStride, ptrdiff_t minorStride,
-                         int64_t count, int64_t error, int64_t minorDelta2, int64_t steps2) {
+void StepPixels<int64_t>(uint8_t *pixels, uint8_t ink, ptrdiff_t index, ptrdiff_t majorStride,
+                         ptrdiff_t minorStride, int64_t count, int64_t error, int64_t minorDelta2,
+                         int64_t steps2) {
     for (int64_t k = 0; k < count; ++k) {
-        SetBlack(&pixels[index]);
+        SetInk(&pixels[index], ink);
         error -= minorDelta2;
         int64_t moves = error >> 63;  // all ones when the error went below 0
         error += steps2 & moves;
@@ -184,11 +186,11 @@ void PlotSteps(RasterCanvas *canvas, const LineSteps &line, Int128 first, Int128
     Int128 steps2 = 2 * Int128(line.steps);
     Int128 minorDelta2 = 2 * Int128(line.minorDelta);
     if (steps2 <= INT64_MAX) {
-        StepPixels<int64_t>(canvas->pixels, y * width + x, majorStride, minorStride, count,
-                            int64_t(state.error), int64_t(minorDelta2), int64_t(steps2));
+        StepPixels<int64_t>(canvas->pixels, canvas->ink, y * width + x, majorStride, minorStride,
+                            count, int64_t(state.error), int64_t(minorDelta2), int64_t(steps2));
     } else {
-        StepPixels<Int128>(canvas->pixels, y * width + x, majorStride, minorStride, count,
-                           state.error, minorDelta2, steps2);
+        StepPixels<Int128>(canvas->pixels, canvas->ink, y * width + x, majorStride, minorStride,
+                           count, state.error, minorDelta2, steps2);
     }
 }
 
@@ -208,6 +210,7 @@ void RasterInit(RasterCanvas *canvas, uint8_t *pixels, int32_t width, int32_t he
     canvas->viewportHeight = 1;
     canvas->currentX = 0;
     canvas->currentY = 0;
+    canvas->ink = RASTER_BLACK;
 }
 
 void RasterClear(RasterCanvas *canvas) {
@@ -229,6 +232,8 @@ void RasterSetWindowOrg(RasterCanvas *canvas, int32_t x, int32_t y) {
     canvas->windowX = x;
     canvas->windowY = y;
 }
+
+void RasterSetInk(RasterCanvas *canvas, uint8_t ink) { canvas->ink = ink; }
 
 void RasterMoveTo(RasterCanvas *canvas, int32_t x, int32_t y) {
     canvas->currentX = x;
@@ -266,8 +271,8 @@ static inline int64_t MapInRange(int64_t v, double scale) {
     return whole;
 }
 
-[[gnu::always_inline]] inline static void InsideLine(uint8_t *pixels, ptrdiff_t width, int64_t x0, int64_t y0,
-                                                     int64_t x1, int64_t y1);
+[[gnu::always_inline]] inline static void InsideLine(uint8_t *pixels, uint8_t ink, ptrdiff_t width, int64_t x0,
+                                                     int64_t y0, int64_t x1, int64_t y1);
 
 // One thread's share of a batch: RasterMapCoordinate's mapping with the two
 // scales worked out once for the whole share, and the canvas in locals.
@@ -289,6 +294,7 @@ static void DrawShare(RasterCanvas *canvas, const RasterSegment *segments, size_
     }
     const double fx = sx, fy = sy;
     uint8_t *pixels = canvas->pixels;
+    const uint8_t ink = canvas->ink;
     for (size_t i = 0; i < count; i++) {
         const RasterSegment &s = segments[i];
         int64_t x0 = MapInRange(s.x0 - ox, fx), y0 = MapInRange(s.y0 - oy, fy);
@@ -297,7 +303,7 @@ static void DrawShare(RasterCanvas *canvas, const RasterSegment *segments, size_
         // to clip, the common case.
         if (uint64_t(x0) < uint64_t(width) && uint64_t(x1) < uint64_t(width) && uint64_t(y0) < uint64_t(height) &&
             uint64_t(y1) < uint64_t(height))
-            InsideLine(pixels, width, x0, y0, x1, y1);
+            InsideLine(pixels, ink, width, x0, y0, x1, y1);
         else
             DeviceLine(canvas, x0, y0, x1, y1);
     }
@@ -390,8 +396,8 @@ int64_t RasterMapCoordinate(int64_t v, int32_t viewport, int32_t window) {
 // Set up without a branch: the directions of a level's lines follow no
 // pattern a branch predictor could learn, and at a few dozen pixels a line
 // a wrong guess per line costs as much as its pixels.
-[[gnu::always_inline]] inline static void InsideLine(uint8_t *pixels, ptrdiff_t width, int64_t x0, int64_t y0,
-                                                     int64_t x1, int64_t y1) {
+[[gnu::always_inline]] inline static void InsideLine(uint8_t *pixels, uint8_t ink, ptrdiff_t width, int64_t x0,
+                                                     int64_t y0, int64_t x1, int64_t y1) {
     int64_t dx = x1 - x0, dy = y1 - y0;
     int64_t signX = dx >> 63, signY = dy >> 63;  // 0, or -1 going left or up
     int64_t adx = (dx ^ signX) - signX, ady = (dy ^ signY) - signY;
@@ -404,8 +410,8 @@ int64_t RasterMapCoordinate(int64_t v, int32_t viewport, int32_t window) {
     // The error term at step 0: halves go to the lower coordinate, so n - 1
     // going down the minor axis, n otherwise.
     int64_t error = steps + (xMajor ? signY : signX);
-    StepPixels<int64_t>(pixels, ptrdiff_t(y0) * width + ptrdiff_t(x0), majorStride, minorStride, steps, error,
-                        2 * minorDelta, 2 * steps);
+    StepPixels<int64_t>(pixels, ink, ptrdiff_t(y0) * width + ptrdiff_t(x0), majorStride, minorStride, steps,
+                        error, 2 * minorDelta, 2 * steps);
 }
 
 // The clipping of a line shorter than 2^30 pixels, in 64 bits and closed
@@ -458,7 +464,7 @@ static bool ClippedLine64(RasterCanvas *canvas, int64_t x0, int64_t y0, int64_t 
     ptrdiff_t x = ptrdiff_t(xMajor ? major : minor), y = ptrdiff_t(xMajor ? minor : major);
     ptrdiff_t majorStride = majorSign * (xMajor ? 1 : width);
     ptrdiff_t minorStride = minorSign * (xMajor ? width : 1);
-    StepPixels<int64_t>(canvas->pixels, y * width + x, majorStride, minorStride, last - first + 1, error,
+    StepPixels<int64_t>(canvas->pixels, canvas->ink, y * width + x, majorStride, minorStride, last - first + 1, error,
                         2 * md, 2 * n);
     return true;
 }
@@ -470,7 +476,7 @@ static void DeviceLine(RasterCanvas *canvas, int64_t x0, int64_t y0, int64_t x1,
     // A line stays within the box of its two ends, so when both are inside
     // there is nothing to clip.
     if (InsideCanvas(canvas, x0, y0) && InsideCanvas(canvas, x1, y1)) {
-        InsideLine(canvas->pixels, canvas->width, x0, y0, x1, y1);
+        InsideLine(canvas->pixels, canvas->ink, canvas->width, x0, y0, x1, y1);
         return;
     }
     if (ClippedLine64(canvas, x0, y0, x1, y1)) return;

@@ -127,6 +127,8 @@ static ViewPoint ProjectVertex(const ViewFrame *f, const Vertex *vertex) {
     return f->oblique ? Project<1>(f, vertex) : Project<0>(f, vertex);
 }
 
+ViewPoint ProjectPoint(const ViewFrame *frame, const Vertex *point) { return ProjectVertex(frame, point); }
+
 // The projected table: kept between paints, grown to the largest level
 // seen. Plain C heap, not PlatAlloc: the platform's allocator is the
 // readers' (and what the tests count of them).
@@ -208,9 +210,11 @@ void DrawViewPart(PlatWindow *window, PlatDC *dc, int viewMode, const ViewRect *
     if (!BeginDrawing(window, dc, viewMode, shown, &frame, &rect)) return;
     // A zoomed part draws only the segments that can light one of its
     // pixels, in the index's order rather than the table's. The order does
-    // not change the picture: every pixel a line lights is made black and
-    // nothing else is ever drawn, in the rasterizer as in a vector picture
-    // (opaque black strokes on white), so any order gives the same pixels.
+    // not change the picture: the level's lines all set the pixels they
+    // light to one value (black; overlays come after, as batches of their
+    // own) and nothing else is drawn meanwhile, in the rasterizer as in a
+    // vector picture (opaque strokes of one colour), so any order of them
+    // gives the same pixels.
     const ViewSegment *visible = nullptr;
     size_t count = 0;
     if (!IsFullView(&rect, frame.windowWidth, frame.windowHeight) &&
