@@ -57,18 +57,55 @@ level_header() {
 bsp=$work/demo.bsp
 pak=$work/demo.pak
 
-# ---- Usage --------------------------------------------------------------------
+# ---- Usage: one line that says what is wrong, a pointer to --help, exit 2 ----------
 run 0 --help && grep -q '^usage: korvitan-cli' "$work/out" && pass || fail "--help prints usage"
-run 2 && grep -q 'usage:' "$work/err" && pass || fail "no arguments is bad usage"
-run 2 geometry "$bsp" --view diagonal && pass
-run 2 geometry "$bsp" --view xy --size 12by4 && pass
-run 2 render "$bsp" --view xy -o "$work/x.gif" && pass
-run 2 info "$bsp" --frobnicate && pass
+run 0 render --frobnicate --help && grep -q '^usage: korvitan-cli' "$work/out" && pass || fail "--help wins"
 run 0 --version && [ "$(cat "$work/out")" = "korvitan-cli 1.0" ] && pass || fail "--version"
+# ARGS|THE FIRST LINE ON STDERR, after "korvitan-cli: "
+usage_cases=(
+    "|no command given (maps, info, geometry, render, thumbnail or batch)"
+    "frob $bsp|unknown command 'frob'"
+    "info $bsp --frobnicate|unknown option '--frobnicate'"
+    "info $bsp --frobnicate=1|unknown option '--frobnicate'"
+    "geometry $bsp --view diagonal|--view needs one of xy xz yz 3dx 3dy 3dz"
+    "geometry $bsp --view=diagonal|--view needs one of xy xz yz 3dx 3dy 3dz"
+    "geometry $bsp|--view needs one of xy xz yz 3dx 3dy 3dz"
+    "geometry $bsp --view xy --size 12by4|--size needs WxH, each side from 0 to 16384"
+    "geometry $bsp --view|option '--view' needs a value"
+    "render $bsp --view xy -o $work/x.gif|OUT must end in .png, .svg or .pdf, or --format must say which"
+    "render $bsp --view xy|render needs -o OUT"
+    "info $bsp --json=yes|option '--json' takes no value"
+    "info $bsp --view xy|info takes no --view"
+    "info $bsp $bsp|unexpected argument '$bsp'"
+    "info|info needs FILE"
+    "maps $pak --map maps/demo.bsp|maps takes no --map"
+    "thumbnail $bsp|thumbnail needs FILE and OUT"
+    "thumbnail -s 0 $bsp $work/t.png|-s needs a side from 1 to 4096"
+    "thumbnail --exact=1 $bsp $work/t.png|option '--exact' takes no value"
+    "info --pak --bsp $bsp|--pak and --bsp say opposite things"
+    "batch $bsp|batch needs -o OUTDIR"
+    "batch -o $work/b|batch needs at least one PATH"
+    "batch -o $work/b --views xy,xy $bsp|--views needs views from xy xz yz 3dx 3dy 3dz, separated by commas, each once"
+    "batch -o $work/b --jobs 0 $bsp|--jobs needs a number from 1 to 256"
+    "batch -o $work/b --thumbnail=5000 $bsp|--thumbnail needs a side from 1 to 4096"
+    "batch -o $work/b --size 0x5 $bsp|--size needs WxH, each side from 1 to 16384"
+)
+for case in "${usage_cases[@]}"; do
+    IFS='|' read -r line want <<<"$case"
+    # shellcheck disable=SC2086 # the arguments are words
+    if run 2 $line; then
+        [ "$(cat "$work/err")" = "korvitan-cli: $want"$'\n'"Try 'korvitan-cli --help'." ] && pass ||
+            fail "korvitan-cli $line: stderr was '$(cat "$work/err")'"
+    fi
+done
+[ ! -e "$work/t.png" ] && [ ! -e "$work/b" ] && pass || fail "bad usage wrote something"
+# The = forms and -- : the same answers as the spaced forms.
+run 0 geometry "$bsp" --view 3dz --size 64x48 && cp "$work/out" "$work/spaced.txt"
+run 0 geometry --view=3dz --size=64x48 -- "$bsp" && cmp -s "$work/out" "$work/spaced.txt" && pass ||
+    fail "--opt=value and -- differ from --opt value"
 long=$(printf '%05000d' 0)
 for command in maps info; do
-    run 1 "$command" "$long.pak" && grep -q '^korvitan-cli: path too long: ' "$work/err" && pass ||
-        fail "$command: a path too long is a failure, not bad usage"
+    run 1 "$command" "$long.pak" && expect_stderr "korvitan-cli: $long.pak: Can't open file: File name too long"
 done
 
 # ---- The demo files -------------------------------------------------------------
@@ -172,7 +209,7 @@ for variant in bsp2 2psb ibsp qbsp vbsp; do
 done
 cp "$work/variants/demo-ibsp.bsp" "$work/ibsp-37.bsp"
 printf '\x25' | dd of="$work/ibsp-37.bsp" bs=1 seek=4 conv=notrunc 2>/dev/null
-run 1 info "$work/ibsp-37.bsp" && expect_stderr "Error: Unsupported BSP format! (IBSP version 37)"
+run 1 info "$work/ibsp-37.bsp" && expect_stderr "korvitan-cli: $work/ibsp-37.bsp: Error: Unsupported BSP format! (IBSP version 37)"
 
 # ---- Archives other than PAK: ZIP, PK3, 7z, and archives inside them ----------------
 # Made by real tools: Python's zipfile (deflated), zip -0 (stored), 7z; the
@@ -219,7 +256,7 @@ run 0 info "$work/levels.pk3" && sed -n 2p "$work/out" | grep -qx 'format qbsp' 
     fail "without --map the first row is used"
 cp "$work/levels.zip" "$work/levels.dat"
 run 0 info "$work/levels.dat" --pak && cmp -s "$work/out" "$work/info_bsp" && pass || fail "--pak reads a ZIP"
-run 0 thumbnail -s 64 "$work/levels.dat" "$work/zip-thumb.png" &&
+run 0 thumbnail --exact -s 64 "$work/levels.dat" "$work/zip-thumb.png" &&
     run 0 render "$bsp" --view 3dz --size "$(png_size "$work/zip-thumb.png")" -o "$work/want.png" &&
     cmp -s "$work/zip-thumb.png" "$work/want.png" && pass || fail "a ZIP's thumbnail, known by its first bytes"
 
@@ -233,14 +270,14 @@ run 0 info "$work/odd.zip" --map "$odd" && cmp -s "$work/out" "$work/info_bsp" &
 
 # Hostile archives: one message each, exit 1.
 (cd "$stage" && zip -q -X -P secret "$work/secret.zip" start.bsp)
-run 1 info "$work/secret.zip" && expect_stderr "Error: Encrypted archive entry!"
+run 1 info "$work/secret.zip" && expect_stderr "korvitan-cli: $work/secret.zip: start.bsp: Error: Encrypted archive entry!"
 head -c 100 "$work/levels.zip" >"$work/cut.zip"
-run 1 maps "$work/cut.zip" && grep -q '^Error: Can'"'"'t read archive! (.\+)$' "$work/err" && pass ||
+run 1 maps "$work/cut.zip" && grep -q "^korvitan-cli: $work/cut.zip: Error: Can't read archive! (.\\+)$" "$work/err" && pass ||
     fail "a ZIP cut short: $(cat "$work/err")"
 head -c 4096 "$bsp" >"$work/garbage.7z"
-run 1 maps "$work/garbage.7z" && expect_stderr "Error: Can't read archive! (Unrecognized archive format)"
+run 1 maps "$work/garbage.7z" && expect_stderr "korvitan-cli: $work/garbage.7z: Error: Can't read archive! (Unrecognized archive format)"
 /usr/bin/python3 "$tool" bomb "$work/big.zip" 3G 1K
-run 1 info "$work/big.zip" && expect_stderr "Error: Archive entry too large!"
+run 1 info "$work/big.zip" && expect_stderr "korvitan-cli: $work/big.zip: maps/bomb.bsp: Error: Archive entry too large!"
 # A bomb: it declares 1 MB and inflates to 10 GB. Refused, with the peak
 # memory of the whole process (getrusage of the child) under 64 MB. The
 # child's figure also counts what it shared with Python before it ran the
@@ -254,7 +291,7 @@ print(done.returncode, peak, done.stderr.decode().strip())
 PYTHON
 )
 read -r bomb_status bomb_peak bomb_message <<<"$bomb"
-[ "$bomb_status" = 1 ] && [ "$bomb_message" = "Error: Archive entry too large!" ] && pass ||
+[ "$bomb_status" = 1 ] && [ "$bomb_message" = "korvitan-cli: $work/bomb.zip: maps/bomb.bsp: Error: Archive entry too large!" ] && pass ||
     fail "the bomb: $bomb"
 [ "$bomb_peak" -lt $((64 * 1024)) ] && pass || fail "the bomb took $bomb_peak KiB at its peak"
 
@@ -304,30 +341,38 @@ else
     fail "could not make a small file system in a private mount namespace (unshare, mount)"
 fi
 
-# ---- Failures: the message the window would show, exit 1 ----------------------------
-run 1 info "$work/missing.bsp" && expect_stderr "Can't open file: $work/missing.bsp"
-
+# ---- Failures: the file, the row, the message the window would show; exit 1 -------
+# Every message names the file as given (and the row of an archive), so a
+# loop over many files (xargs -P) tells which one failed.
 printf 'PACK\x00\x00\x00\x00' >"$work/tiny.bsp"
-run 1 info "$work/tiny.bsp" && expect_stderr "Error: Error Reading BspHdr"
-
 level_header 27 124 0 124 0 >"$work/old.bsp"
-run 1 geometry "$work/old.bsp" --view xy && expect_stderr "Error: Invalid BSP version! (should be >=0x1C )"
-
 level_header 29 124 4294967292 124 0 >"$work/greedy.bsp"
-run 1 info "$work/greedy.bsp" && expect_stderr "Error: Error Reading Vertices"
-
 level_header 29 124 0 -4 8 >"$work/edges.bsp"
-run 1 info "$work/edges.bsp" && expect_stderr "Error: Error Reading Edges"
-
-run 1 maps "$bsp" && expect_stderr "Error: File is not a .PAK file"
 printf "PACK$(le32 12)$(le32 64)" >"$work/nodir.pak"
-run 1 info "$work/nodir.pak" && expect_stderr "Error: Error Reading DirList"
-
 printf "PACK$(le32 12)$(le32 0)" >"$work/empty.pak"
+mkdir -p "$work/a folder.bsp"
+# COMMAND|FILE|MORE ARGUMENTS|WHAT FOLLOWS "korvitan-cli: FILE: "
+bad_files=(
+    "info|$work/missing.bsp||Can't open file: No such file or directory"
+    "info|$work/a folder.bsp||Is a directory"
+    "render|$work/a folder.bsp|--view xy -o $work/never.png|Is a directory"
+    "info|$work/tiny.bsp||Error: Error Reading BspHdr"
+    "geometry|$work/old.bsp|--view xy|Error: Invalid BSP version! (should be >=0x1C )"
+    "info|$work/greedy.bsp||Error: Error Reading Vertices"
+    "thumbnail|$work/edges.bsp|$work/never.png|Error: Error Reading Edges"
+    "maps|$bsp||Error: File is not a .PAK file"
+    "info|$work/nodir.pak||Error: Error Reading DirList"
+    "info|$work/empty.pak||the archive lists no map"
+    "info|$pak|--map maps/nothing.bsp|no map named \"maps/nothing.bsp\" (see: korvitan-cli maps $pak)"
+    "info|$pak|--map maps/demo|no map named \"maps/demo\" (see: korvitan-cli maps $pak)"
+)
+for case in "${bad_files[@]}"; do
+    IFS='|' read -r command file more want <<<"$case"
+    # shellcheck disable=SC2086 # MORE ARGUMENTS are words
+    run 1 "$command" "$file" $more && expect_stderr "korvitan-cli: $file: $want"
+done
+[ ! -e "$work/never.png" ] && pass || fail "a failed load wrote a picture"
 run 0 maps "$work/empty.pak" && [ ! -s "$work/out" ] && pass || fail "empty archive lists nothing"
-run 1 info "$work/empty.pak" && grep -q 'no map' "$work/err" && pass || fail "no listed map is an error"
-run 1 info "$pak" --map maps/nothing.bsp && grep -q 'no map named' "$work/err" && pass || fail "unknown map"
-run 1 info "$pak" --map maps/demo && pass  # names match whole, never as a prefix
 
 # Coordinates at the edge of the float range and an edge naming a missing
 # vertex: the program still draws, and draws only what is there.
@@ -365,18 +410,25 @@ flat "$f1000" "$f0" >"$work/line.bsp"
 run 0 geometry "$work/wide.bsp" --view 3dz && [ "$(head -n 1 "$work/out")" = "extent 1000 100" ] && pass ||
     fail "the wide level's extent: $(head -n 1 "$work/out")"
 
-# thumb EXPECTED_SIZE ARGS...: the thumbnail has that size and exactly the
-# picture render draws at that size.
+# thumb EXPECTED_SIZE ARGS...: the thumbnail has that size; with --exact it
+# is exactly the picture render draws at that size (1-bit), without it an
+# 8-bit gray PNG whose every pixel is the average of its 4 x 4 block in the
+# view drawn at four times the size.
 thumb() {
     local want=$1; shift
-    rm -f "$work/thumb.png"
-    run 0 thumbnail "$@" "$work/thumb.png" || return
-    local got
-    got=$(png_size "$work/thumb.png")
-    [ "$got" = "$want" ] || { fail "thumbnail $* is $got, expected $want"; return; }
-    local file=${*: -1}
+    local file=${*: -1} kind w h
+    rm -f "$work/thumb.png" "$work/exact.png"
+    run 0 thumbnail "$@" "$work/thumb.png" && run 0 thumbnail --exact "$@" "$work/exact.png" || return
+    for kind in thumb exact; do
+        [ "$(png_size "$work/$kind.png")" = "$want" ] || { fail "thumbnail $* is $(png_size "$work/$kind.png"), expected $want"; return; }
+    done
+    [ "$(od -An -tu1 -j24 -N2 "$work/thumb.png" | tr -s ' ')" = " 8 0" ] || { fail "thumbnail $* is not 8-bit gray"; return; }
     run 0 render "$file" --view 3dz --size "$want" -o "$work/want.png" &&
-        cmp -s "$work/thumb.png" "$work/want.png" && pass || fail "thumbnail $* differs from render at $want"
+        cmp -s "$work/exact.png" "$work/want.png" && pass || fail "thumbnail --exact $* differs from render at $want"
+    IFS=x read -r w h <<<"$want"
+    run 0 geometry "$file" --view 3dz --size "$((4 * w))x$((4 * h))" && cp "$work/out" "$work/geo4.txt" &&
+        "$png_check" --reduced "$work/thumb.png" "$work/geo4.txt" >/dev/null && pass ||
+        fail "thumbnail $* is not the view at 4x averaged: $("$png_check" --reduced "$work/thumb.png" "$work/geo4.txt" 2>&1)"
 }
 thumb 256x26 "$work/wide.bsp"        # the longer side gets N, 256 by default
 thumb 10x100 -s 100 "$work/tall.bsp"
@@ -387,9 +439,11 @@ thumb 1x1 -s 1 "$work/wide.bsp"
 thumb 48x48 -s 48 "$work/line.bsp"   # a view with no height draws nothing: a square
 thumb 256x256 "$bsp"
 thumb 128x128 -s 128 "$pak"          # an archive's first listed map
+[ "$(od -An -tu1 -j24 -N2 "$work/exact.png" | tr -s ' ')" = " 1 0" ] && pass || fail "--exact is not 1-bit"
 cp "$pak" "$work/archive.dat"        # a file manager goes by content, not by name
 run 0 thumbnail -s 128 "$work/archive.dat" "$work/by-content.png" &&
     cmp -s "$work/by-content.png" "$work/thumb.png" && pass || fail "an archive not named .pak"
+thumb 256x130 "$work/bench/grid_64k_1m.bsp"  # a million lines, drawn by two threads at 4x
 for side in 0 4097 12x; do
     run 2 thumbnail -s "$side" "$bsp" "$work/bad.png" && pass
 done
@@ -400,7 +454,7 @@ run 2 thumbnail "$bsp" "$work/bad.png" --view xy && pass
 # Nothing is written for a file that cannot be drawn, and the reason is told.
 mkdir "$work/thumbs"
 run 1 thumbnail "$work/old.bsp" "$work/thumbs/old.png" &&
-    expect_stderr "Error: Invalid BSP version! (should be >=0x1C )"
+    expect_stderr "korvitan-cli: $work/old.bsp: Error: Invalid BSP version! (should be >=0x1C )"
 run 1 thumbnail "$work/empty.pak" "$work/thumbs/empty.png" && grep -q 'no map' "$work/err" && pass ||
     fail "an archive with no map has no thumbnail"
 [ -z "$(ls -A "$work/thumbs")" ] && pass || fail "a failed thumbnail left $(ls -A "$work/thumbs")"
