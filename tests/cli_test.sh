@@ -555,5 +555,213 @@ echo old >"$work/kept.png"
 run 1 thumbnail "$work/old.bsp" "$work/kept.png" && [ "$(cat "$work/kept.png")" = old ] && pass ||
     fail "a failed thumbnail changed the OUT it was given"
 
+# ---- Standard input, pipes and devices: read whole, by their first bytes ----------------
+# SOURCE|ARGUMENTS: the same output from the file and from a pipe or a FIFO.
+mkfifo "$work/fifo.bsp"
+stream_cases=(
+    "$bsp|info"
+    "$pak|info --map maps/tower.bsp"
+    "$pak|info"
+    "$work/levels.zip|maps"
+    "$work/nested.7z|info --map $nested_pak/halls.bsp"
+    "$bsp|geometry --view 3dx --size 320x200"
+)
+for case in "${stream_cases[@]}"; do
+    IFS='|' read -r source line <<<"$case"
+    read -r command more <<<"$line"
+    # shellcheck disable=SC2086 # more arguments are words
+    "$cli" "$command" "$source" $more >"$work/from-file" 2>&1
+    # shellcheck disable=SC2086
+    "$cli" "$command" - $more <"$source" >"$work/from-stdin" 2>&1 && cmp -s "$work/from-stdin" "$work/from-file" &&
+    # shellcheck disable=SC2086
+    cat "$source" | "$cli" "$command" - $more >"$work/from-pipe" 2>&1 && cmp -s "$work/from-pipe" "$work/from-file" &&
+    { cat "$source" >"$work/fifo.bsp" & } &&
+    # shellcheck disable=SC2086
+    timeout 20 "$cli" "$command" "$work/fifo.bsp" $more >"$work/from-fifo" 2>&1 && cmp -s "$work/from-fifo" "$work/from-file" &&
+        pass || fail "$command $source from standard input, a pipe or a FIFO: $(head -c 200 "$work/from-stdin" "$work/from-fifo")"
+done
+cat "$bsp" | "$cli" render - --view xy --size 64x48 -o "$work/piped.png" &&
+    cmp -s "$work/piped.png" "$work/ref-render.png" && pass || fail "render from a pipe"
+run 1 info /dev/null && expect_stderr "korvitan-cli: /dev/null: Error: Error Reading BspHdr"
+printf 'PACK' | "$cli" info - 2>"$work/err"; [ $? = 1 ] && expect_stderr "korvitan-cli: -: Error: Error Reading PakHdr"
+# More than 2 GiB is refused, and read no further than that.
+head -c $((2 * 1024 * 1024 * 1024 + 1)) /dev/zero | "$cli" info - 2>"$work/err"
+[ $? = 1 ] && expect_stderr "korvitan-cli: -: larger than 2 GiB, more than a level or an archive can be"
+
+# ---- Standard output: a failed write is an error, a closed pipe ends quietly ---------------
+for line in "info $bsp" "info --json $bsp" "maps $pak" "maps --json $pak" "geometry $bsp --view xy" "--help"; do
+    # shellcheck disable=SC2086
+    "$cli" $line >/dev/full 2>"$work/err"
+    [ $? = 1 ] && expect_stderr "korvitan-cli: cannot write standard output: No space left on device"
+done
+for ignored in no yes; do  # started with SIGPIPE ignored too, as some shells and services do
+    if [ $ignored = yes ]; then trap '' PIPE; fi
+    "$cli" geometry "$work/bench/grid_64k_1m.bsp" --view xy 2>"$work/err" | head -n 1 >/dev/null
+    status=${PIPESTATUS[0]}
+    trap - PIPE
+    [ "$status" = 141 ] && [ ! -s "$work/err" ] && pass ||
+        fail "a closed pipe (SIGPIPE ignored: $ignored): exit $status, stderr '$(cat "$work/err")'"
+done
+
+# ---- JSON: the facts of the text form, floats that read back exactly ------------------------
+# compare_json TEXT JSON: info's text and JSON forms hold the same facts.
+compare_json() {
+    /usr/bin/python3 - "$1" "$2" <<'PYTHON'
+import json, math, struct, sys
+text = dict(line.split(" ", 1) for line in open(sys.argv[1]).read().splitlines())
+facts = json.load(open(sys.argv[2]))
+f32 = lambda v: struct.pack("<f", v)
+problems = [k for k in ("version", "vertices", "edges") if facts[k] != int(text[k])]
+problems += [] if facts["format"] == text["format"] else ["format"]
+bounds = [float(v) for v in text["bounds"].split()]
+keys = ("minX", "maxX", "minY", "maxY", "minZ", "maxZ")
+if facts["vertices"] == 0:
+    problems += [] if facts["bounds"] is None else ["bounds of no vertices"]
+else:
+    for key, want in zip(keys, bounds):
+        got = facts["bounds"][key]
+        if (got is None and math.isfinite(want)) or (got is not None and f32(got) != f32(want)):
+            problems.append("%s %r %r" % (key, got, want))
+print(" ".join(problems))
+sys.exit(1 if problems else 0)
+PYTHON
+}
+level_header 29 124 0 124 0 >"$work/no-vertices.bsp"
+json_cases=("$bsp" "$work/hostile.bsp" "$work/no-vertices.bsp" "$work/bench/town.bsp" "$pak --map maps/halls.bsp"
+            "$work/nested.7z --map $nested_pak/tower.bsp")
+for variant in bsp2 2psb ibsp qbsp vbsp; do json_cases+=("$work/variants/demo-$variant.bsp"); done
+for case in "${json_cases[@]}"; do
+    # shellcheck disable=SC2086
+    run 0 info $case && cp "$work/out" "$work/info.txt" &&
+    # shellcheck disable=SC2086
+    run 0 info --json $case && cp "$work/out" "$work/info.json" &&
+        why=$(compare_json "$work/info.txt" "$work/info.json") && pass || fail "info --json $case: $why"
+done
+run 0 info --json "$pak" --map maps/halls.bsp &&
+    [ "$(/usr/bin/python3 -c 'import json,sys; d=json.load(sys.stdin); print(d["source"], d["row"])' <"$work/out")" = "$pak maps/halls.bsp" ] &&
+    run 0 info --json "$bsp" && grep -q '"row": null' "$work/out" && pass || fail "info --json names the source and row"
+for archive in "$pak" "$work/levels.zip" "$work/nested.7z"; do
+    run 0 maps "$archive" && cp "$work/out" "$work/rows.txt" &&
+    run 0 maps --json "$archive" &&
+        /usr/bin/python3 -c 'import json,sys; print("\n".join(json.load(sys.stdin)["rows"]))' <"$work/out" |
+        cmp -s - "$work/rows.txt" && pass || fail "maps --json $archive differs from maps"
+done
+
+# ---- batch: every level of files, archives and folders ----------------------------------------
+# A folder walked in name order with good levels, bad ones, an archive with
+# entries named to climb out (../x.bsp, /abs.bsp), a link out of the folder
+# (not followed) and one inside it (followed), and more PATHs after it.
+tree=$work/tree
+mkdir -p "$tree/sub" "$work/outside"
+cp "$bsp" "$tree/b.bsp"
+cp "$work/variants/demo-qbsp.bsp" "$tree/sub/A.BSP"
+cp "$work/old.bsp" "$tree/c-old.bsp"
+cp "$work/tiny.bsp" "$tree/sub/d-tiny.bsp"
+echo "not a level" >"$tree/notes.txt"
+cp "$bsp" "$work/outside/away.bsp"
+ln -s ../outside/away.bsp "$tree/e-away.bsp"
+ln -s b.bsp "$tree/f-link.bsp"
+(cd "$tree" && /usr/bin/python3 - <<'PYTHON'
+import zipfile
+level = open("b.bsp", "rb").read()
+with zipfile.ZipFile("climb.zip", "w") as z:
+    z.writestr("../x.bsp", level)
+    z.writestr("/abs.bsp", level)
+    z.writestr("maps/x.bsp", level)
+PYTHON
+)
+find "$work" -path "$work/batch-out*" -prune -o -print | sort >"$work/before.txt"
+# Nothing is written outside OUTDIR.
+cat "$work/variants/demo-vbsp.bsp" | run 1 batch --views=xy,3dz --size 320x200 --thumbnail 64 -o "$work/batch-out" \
+    "$tree" "$pak" - "$work/missing.bsp"
+find "$work" -path "$work/batch-out*" -prune -o -print | sort | cmp -s - "$work/before.txt" && pass ||
+    fail "batch wrote outside OUTDIR: $(find "$work" -path "$work/batch-out*" -prune -o -print | sort | diff "$work/before.txt" -)"
+cp "$work/err" "$work/batch-err"
+# SOURCE|ROW|ERROR (empty: drawn), in input order.
+expected_records=(
+    "$tree/b.bsp||"
+    "$tree/c-old.bsp||Error: Invalid BSP version! (should be >=0x1C )"
+    "$tree/climb.zip|../x.bsp|"
+    "$tree/climb.zip|/abs.bsp|"
+    "$tree/climb.zip|maps/x.bsp|"
+    "$tree/f-link.bsp||"
+    "$tree/sub/A.BSP||"
+    "$tree/sub/d-tiny.bsp||Error: Error Reading BspHdr"
+    "$pak|maps/demo.bsp|"
+    "$pak|maps/tower.bsp|"
+    "$pak|maps/halls.bsp|"
+    "-||"
+    "$work/missing.bsp||Can't open file: No such file or directory"
+)
+/usr/bin/python3 - "$work/batch-out/manifest.json" >"$work/records.txt" <<'PYTHON'
+import json, sys
+for r in json.load(open(sys.argv[1]))["levels"]:
+    print("%s|%s|%s" % (r["source"], r["row"] or "", r["error"] or ""))
+PYTHON
+[ "$(cat "$work/records.txt")" = "$(printf '%s\n' "${expected_records[@]}")" ] && pass ||
+    fail "batch manifest: $(diff <(printf '%s\n' "${expected_records[@]}") "$work/records.txt")"
+# Each failure on stderr as the one-file commands print it.
+grep -c "^korvitan-cli: " "$work/batch-err" | grep -qx 3 &&
+    grep -qx "korvitan-cli: $tree/c-old.bsp: Error: Invalid BSP version! (should be >=0x1C )" "$work/batch-err" &&
+    ! grep -q 'levels/s' "$work/batch-err" && pass || fail "batch's stderr: $(cat "$work/batch-err")"
+# In OUTDIR exactly the files the manifest lists, each
+# the picture render and thumbnail make of the same level, and none for a
+# level that failed; the facts those of info.
+/usr/bin/python3 - "$work/batch-out" >"$work/checks.txt" <<'PYTHON'
+import json, os, sys
+out = sys.argv[1]
+levels = json.load(open(os.path.join(out, "manifest.json")))["levels"]
+listed = ["manifest.json"]
+for r in levels:
+    files = r["files"]
+    if (r["error"] is None) != (sorted(files) == ["3dz", "thumbnail", "xy"]):
+        print("BAD files of %s %s: %r" % (r["source"], r["row"], files))
+    for kind, name in files.items():
+        listed.append(name)
+        args = ["thumbnail", "-s", "64"] if kind == "thumbnail" else ["render", "--view", kind, "--size", "320x200"]
+        print("%s|%s|%s|%s" % (name, r["source"], r["row"] or "", " ".join(args)))
+    if r["error"] is None:
+        print("FACTS|%s|%s|%s" % (r["source"], r["row"] or "", json.dumps({k: r[k] for k in ("format", "version", "vertices", "edges", "bounds")})))
+if sorted(listed) != sorted(os.listdir(out)) or len(set(n.lower() for n in listed)) != len(listed):
+    print("BAD the folder holds %r, the manifest %r" % (sorted(os.listdir(out)), sorted(listed)))
+PYTHON
+! grep -q '^BAD' "$work/checks.txt" && pass || fail "batch: $(grep '^BAD' "$work/checks.txt")"
+while IFS='|' read -r name source row args; do
+    [ "$name" = FACTS ] && continue
+    [ "$source" = - ] && source=$work/variants/demo-vbsp.bsp
+    more=(); [ -n "$row" ] && more=(--map "$row")
+    # shellcheck disable=SC2086 # args are words
+    if [ "${args%% *}" = thumbnail ]; then "$cli" $args "$source" "$work/alone.png" "${more[@]}"
+    else "$cli" $args "$source" "${more[@]}" -o "$work/alone.png"; fi
+    cmp -s "$work/batch-out/$name" "$work/alone.png" && pass || fail "batch's $name differs from korvitan-cli $args"
+done <"$work/checks.txt"
+while IFS='|' read -r tag source row facts; do
+    [ "$tag" = FACTS ] || continue
+    [ "$source" = - ] && source=$work/variants/demo-vbsp.bsp
+    more=(); [ -n "$row" ] && more=(--map "$row")
+    "$cli" info --json "$source" "${more[@]}" >"$work/info.json"
+    /usr/bin/python3 -c 'import json,sys; r=json.load(open(sys.argv[1])); print(json.dumps({k: r[k] for k in ("format", "version", "vertices", "edges", "bounds")}))' \
+        "$work/info.json" | grep -qxF "$facts" && pass || fail "batch's facts of $source $row differ from info --json"
+done <"$work/checks.txt"
+
+# One worker or many, the same manifest and pictures; a level whose picture
+# cannot be written has none of its pictures and its error; the rest go on.
+name=$(/usr/bin/python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["levels"][0]["files"]["thumbnail"])' "$work/batch-out/manifest.json")
+first3dz=${name%.thumbnail.png}.3dz.png
+for jobs in 1 3; do
+    rm -rf "$work/jobs-$jobs"; mkdir -p "$work/jobs-$jobs/$name"  # a folder where a picture goes
+    "$cli" batch --views xy,3dz --size 320x200 --thumbnail 64 --jobs "$jobs" -o "$work/jobs-$jobs" "$tree" "$pak" 2>/dev/null
+    echo $? >"$work/jobs-status"
+done
+[ "$(cat "$work/jobs-status")" = 1 ] && diff -r "$work/jobs-1" "$work/jobs-3" >/dev/null && pass ||
+    fail "--jobs 1 and --jobs 3 differ: $(diff -rq "$work/jobs-1" "$work/jobs-3" | head -3)"
+[ ! -e "$work/jobs-1/$first3dz" ] && [ -z "$(ls -A "$work/jobs-1/$name")" ] &&
+    grep -q "\"error\": \"cannot write $name: Is a directory\"" "$work/jobs-1/manifest.json" && pass ||
+    fail "a level with a picture that cannot be written"
+# A terminal gets a progress bar.
+script -qec "$cli batch -o '$work/tty-out' '$tree'" /dev/null >"$work/tty" 2>&1
+grep -q '\] 8/8 levels  [0-9.]* levels/s  0:00 left' "$work/tty" && pass ||
+    fail "no progress bar on a terminal: $(tr '\r' '\n' <"$work/tty" | tail -n 3)"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
