@@ -3,9 +3,11 @@
 # on hostile files written here, checked by what it prints, its exit status
 # and the pixels of the pictures it writes.
 #
-# Needs KORVITAN_CLI, KORVITAN_MKDEMO and KORVITAN_PNG_CHECK (set by CTest).
+# Needs KORVITAN_CLI, KORVITAN_MKDEMO, KORVITAN_PNG_CHECK and KORVITAN_VERSION
+# (set by CTest).
 set -u
 cli=${KORVITAN_CLI:?}
+version=${KORVITAN_VERSION:?}
 mkdemo=${KORVITAN_MKDEMO:?}
 png_check=${KORVITAN_PNG_CHECK:?}
 
@@ -60,7 +62,7 @@ pak=$work/demo.pak
 # ---- Usage: one line that says what is wrong, a pointer to --help, exit 2 ----------
 run 0 --help && grep -q '^usage: korvitan-cli' "$work/out" && pass || fail "--help prints usage"
 run 0 render --frobnicate --help && grep -q '^usage: korvitan-cli' "$work/out" && pass || fail "--help wins"
-run 0 --version && [ "$(cat "$work/out")" = "korvitan-cli 1.0" ] && pass || fail "--version"
+run 0 --version && [ "$(cat "$work/out")" = "korvitan-cli $version" ] && pass || fail "--version"
 # ARGS|THE FIRST LINE ON STDERR, after "korvitan-cli: "
 usage_cases=(
     "|no command given (maps, info, geometry, render, thumbnail or batch)"
