@@ -5,9 +5,10 @@
 //                      -o OUTDIR PATH...
 //
 // The levels, in input order: each PATH that is a level file is one; an
-// archive gives one per row of its map list; a folder is walked in name
-// order (bytes compared), its files ending in .bsp or an archive's ending
-// taken as above, links followed only where they end inside the folder.
+// archive (known by its name or its first bytes) gives one per row of its
+// map list; a folder is walked in name order (bytes compared), its files
+// ending in .bsp or an archive's ending taken as above (by name only),
+// links followed only where they end inside the folder.
 // Names for the pictures come from the PATH's last part, the path below
 // it and the row, reduced to letters, digits and ".-+_" and numbered
 // where two would meet (in any letter case): they never leave OUTDIR and
