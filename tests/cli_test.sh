@@ -653,14 +653,18 @@ done
 # A folder walked in name order with good levels, bad ones, an archive with
 # entries named to climb out (../x.bsp, /abs.bsp), a link out of the folder
 # (not followed) and one inside it (followed), and more PATHs after it.
-tree=$work/tree
-mkdir -p "$tree/sub" "$work/outside"
+# Everything lives in an area of its own, watched for files written outside
+# OUTDIR, which is two folders down so that ../x.bsp would land inside it.
+area=$work/area
+tree=$area/tree
+bout=$area/deep/out
+mkdir -p "$tree/sub" "$area/outside" "$area/deep"
 cp "$bsp" "$tree/b.bsp"
 cp "$work/variants/demo-qbsp.bsp" "$tree/sub/A.BSP"
 cp "$work/old.bsp" "$tree/c-old.bsp"
 cp "$work/tiny.bsp" "$tree/sub/d-tiny.bsp"
 echo "not a level" >"$tree/notes.txt"
-cp "$bsp" "$work/outside/away.bsp"
+cp "$bsp" "$area/outside/away.bsp"
 ln -s ../outside/away.bsp "$tree/e-away.bsp"
 ln -s b.bsp "$tree/f-link.bsp"
 (cd "$tree" && /usr/bin/python3 - <<'PYTHON'
@@ -672,12 +676,14 @@ with zipfile.ZipFile("climb.zip", "w") as z:
     z.writestr("maps/x.bsp", level)
 PYTHON
 )
-find "$work" -path "$work/batch-out*" -prune -o -print | sort >"$work/before.txt"
+find "$area" -path "$bout" -prune -o -print | sort >"$work/before.txt"
 # Nothing is written outside OUTDIR.
-cat "$work/variants/demo-vbsp.bsp" | run 1 batch --views=xy,3dz --size 320x200 --thumbnail 64 -o "$work/batch-out" \
-    "$tree" "$pak" - "$work/missing.bsp"
-find "$work" -path "$work/batch-out*" -prune -o -print | sort | cmp -s - "$work/before.txt" && pass ||
-    fail "batch wrote outside OUTDIR: $(find "$work" -path "$work/batch-out*" -prune -o -print | sort | diff "$work/before.txt" -)"
+(cd "$area/deep" && exec "$cli" batch --views=xy,3dz --size 320x200 --thumbnail 64 -o "$bout" \
+    "$tree" "$pak" - "$work/missing.bsp" <"$work/variants/demo-vbsp.bsp" >"$work/out" 2>"$work/err")
+status=$?
+[ $status = 1 ] && pass || fail "batch with failures exited $status"
+find "$area" -path "$bout" -prune -o -print | sort | cmp -s - "$work/before.txt" && [ ! -e /abs.bsp ] && [ ! -e /abs.3dz.png ] &&
+    pass || fail "batch wrote outside OUTDIR: $(find "$area" -path "$bout" -prune -o -print | sort | diff "$work/before.txt" - | tr '\n' ' ')"
 cp "$work/err" "$work/batch-err"
 # SOURCE|ROW|ERROR (empty: drawn), in input order.
 expected_records=(
@@ -695,7 +701,7 @@ expected_records=(
     "-||"
     "$work/missing.bsp||Can't open file: No such file or directory"
 )
-/usr/bin/python3 - "$work/batch-out/manifest.json" >"$work/records.txt" <<'PYTHON'
+/usr/bin/python3 - "$bout/manifest.json" >"$work/records.txt" <<'PYTHON'
 import json, sys
 for r in json.load(open(sys.argv[1]))["levels"]:
     print("%s|%s|%s" % (r["source"], r["row"] or "", r["error"] or ""))
@@ -709,7 +715,7 @@ grep -c "^korvitan-cli: " "$work/batch-err" | grep -qx 3 &&
 # In OUTDIR exactly the files the manifest lists, each
 # the picture render and thumbnail make of the same level, and none for a
 # level that failed; the facts those of info.
-/usr/bin/python3 - "$work/batch-out" >"$work/checks.txt" <<'PYTHON'
+/usr/bin/python3 - "$bout" >"$work/checks.txt" <<'PYTHON'
 import json, os, sys
 out = sys.argv[1]
 levels = json.load(open(os.path.join(out, "manifest.json")))["levels"]
@@ -735,7 +741,7 @@ while IFS='|' read -r name source row args; do
     # shellcheck disable=SC2086 # args are words
     if [ "${args%% *}" = thumbnail ]; then "$cli" $args "$source" "$work/alone.png" "${more[@]}"
     else "$cli" $args "$source" "${more[@]}" -o "$work/alone.png"; fi
-    cmp -s "$work/batch-out/$name" "$work/alone.png" && pass || fail "batch's $name differs from korvitan-cli $args"
+    cmp -s "$bout/$name" "$work/alone.png" && pass || fail "batch's $name differs from korvitan-cli $args"
 done <"$work/checks.txt"
 while IFS='|' read -r tag source row facts; do
     [ "$tag" = FACTS ] || continue
@@ -748,7 +754,7 @@ done <"$work/checks.txt"
 
 # One worker or many, the same manifest and pictures; a level whose picture
 # cannot be written has none of its pictures and its error; the rest go on.
-name=$(/usr/bin/python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["levels"][0]["files"]["thumbnail"])' "$work/batch-out/manifest.json")
+name=$(/usr/bin/python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["levels"][0]["files"]["thumbnail"])' "$bout/manifest.json")
 first3dz=${name%.thumbnail.png}.3dz.png
 for jobs in 1 3; do
     rm -rf "$work/jobs-$jobs"; mkdir -p "$work/jobs-$jobs/$name"  # a folder where a picture goes
@@ -764,6 +770,11 @@ done
 script -qec "$cli batch -o '$work/tty-out' '$tree'" /dev/null >"$work/tty" 2>&1
 grep -q '\] 8/8 levels  [0-9.]* levels/s  0:00 left' "$work/tty" && pass ||
     fail "no progress bar on a terminal: $(tr '\r' '\n' <"$work/tty" | tail -n 3)"
+
+# Standard input named twice is read once and drawn twice, under two names.
+"$cli" batch -o "$work/twice" - - <"$bsp" 2>"$work/err" && cmp -s "$work/twice/stdin.3dz.png" "$work/twice/stdin-2.3dz.png" &&
+    "$cli" render "$bsp" --view 3dz -o "$work/alone.png" && cmp -s "$work/twice/stdin.3dz.png" "$work/alone.png" && pass ||
+    fail "batch - -: $(cat "$work/err"; ls "$work/twice")"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

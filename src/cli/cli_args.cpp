@@ -124,18 +124,6 @@ int CliUsageError(const std::string &problem) {
     return 2;
 }
 
-const char *OptionName(CliOption option) {
-    for (const OptionSpec &spec : OPTIONS)
-        if (spec.option == option) return spec.shortName && option == OPT_OUT ? spec.shortName : spec.name;
-    return "?";
-}
-
-const char *CommandName(CliCommand command) {
-    for (const CommandSpec &spec : COMMANDS)
-        if (spec.command == command) return spec.name;
-    return "";
-}
-
 int ParseCommandLine(int argc, char **argv, CliArgs *args, std::string *problem) {
     args->command = COMMAND_NONE;
     for (int i = 0; i < OPT_COUNT; i++) {

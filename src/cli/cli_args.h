@@ -78,9 +78,5 @@ int ParseCount(const char *text, int32_t most, int32_t *count);
 // --help'." on stderr. Returns 2, the exit status of bad usage.
 int CliUsageError(const std::string &problem);
 
-// The option's name as written in messages ("--view", "-o").
-const char *OptionName(CliOption option);
-// The command's name ("render").
-const char *CommandName(CliCommand command);
 
 #endif

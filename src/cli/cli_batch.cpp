@@ -171,14 +171,25 @@ void AddFailure(const std::string &name, const std::string &error) {
 // Adds the levels of one file: its rows when it is an archive, known by
 // its name, or its first bytes too where byFirstBytes (a file named on the
 // line, not met in a folder). shown is the name the pictures come from.
+// A stream named twice ("-" twice, say) is read once: the second read
+// would find it at its end, and its name would stand for the empty block.
+size_t StreamAlreadyRead(const std::string &path) {
+    for (size_t i = 0; i < sources.size(); i++)
+        if (sources[i].kind == SOURCE_MEMORY && sources[i].path == path) return i;
+    return sources.size();
+}
+
 void AddFile(const std::string &path, const std::string &shown, int byFirstBytes) {
-    CliSource source;
-    if (!OpenSource(path.c_str(), &source)) {
-        AddFailure(path, source.error);
-        return;
+    size_t index = StreamAlreadyRead(path);
+    if (index == sources.size()) {
+        CliSource source;
+        if (!OpenSource(path.c_str(), &source)) {
+            AddFailure(path, source.error);
+            return;
+        }
+        sources.push_back(source);
     }
-    sources.push_back(source);
-    size_t index = sources.size() - 1;
+    const CliSource &source = sources[index];
     Level level{};
     level.source = index;
     level.name = path;
