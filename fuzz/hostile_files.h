@@ -34,6 +34,11 @@ std::vector<HostileFile> HostileArchives(void);
 // Inputs of the views fuzzer (see LevelFromViewInput); each loads.
 std::vector<HostileFile> HostileViewInputs(void);
 
+// Inputs of the overlay fuzzer: byte 0 chooses the kind (even: a leak
+// trace, odd: a portal file), the rest is the file's text. `loads` says the
+// whole text is read; `message` is the one the reader gives, if any.
+std::vector<HostileFile> HostileOverlayInputs(void);
+
 // How the map list is answered for an archive whose last byte is `last`:
 // row = last & 0x7F is selected when the list has that many rows; when it
 // has not, the bit 0x80 presses OK with no row selected, else Cancel.

@@ -48,6 +48,8 @@ const OptionSpec OPTIONS[] = {
     {OPT_SIZE, "--size", nullptr, true, DRAWING | Bit(COMMAND_BATCH)},
     {OPT_WINDOW, "--window", nullptr, true, DRAWING},
     {OPT_FORMAT, "--format", nullptr, true, Bit(COMMAND_RENDER)},
+    {OPT_LEAK, "--leak", nullptr, true, Bit(COMMAND_RENDER)},
+    {OPT_PORTALS, "--portals", nullptr, true, Bit(COMMAND_RENDER)},
     {OPT_OUT, "--output", "-o", true, Bit(COMMAND_RENDER) | Bit(COMMAND_BATCH)},
     {OPT_SIDE, "--side", "-s", true, Bit(COMMAND_THUMBNAIL)},
     {OPT_THUMBNAIL, "--thumbnail", nullptr, true, Bit(COMMAND_BATCH)},

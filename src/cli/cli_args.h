@@ -32,6 +32,8 @@ enum CliOption {
     OPT_VIEWS,      // --views LIST (batch)
     OPT_SIZE,       // --size WxH
     OPT_WINDOW,     // --window OX,OY,EW,EH
+    OPT_LEAK,       // --leak FILE (render)
+    OPT_PORTALS,    // --portals FILE (render)
     OPT_FORMAT,     // --format png|svg|pdf
     OPT_OUT,        // -o OUT (OUTDIR for batch)
     OPT_SIDE,       // -s N (thumbnail)

@@ -5,7 +5,7 @@
 //   korvitan-cli info [--json] FILE [--map ROW]
 //   korvitan-cli geometry FILE [--map ROW] --view V [--size WxH] [--window OX,OY,EW,EH]
 //   korvitan-cli render FILE [--map ROW] --view V [--size WxH] [--window OX,OY,EW,EH]
-//                [--format png|svg|pdf] -o OUT
+//                [--format png|svg|pdf] [--leak FILE] [--portals FILE] -o OUT
 //   korvitan-cli thumbnail [-s N] [--exact] FILE OUT
 //   korvitan-cli batch [--views LIST] [--size WxH] [--thumbnail N] [--jobs N] -o OUTDIR PATH...
 //   korvitan-cli --version | --help
@@ -27,6 +27,12 @@
 // writes that file, anything else (a pipe, a device, a socket) is written
 // straight into; "-" is standard output, refused when it is a terminal.
 // The picture's format is --format's, else OUT's ending, else (for "-") PNG.
+//
+// render --leak and --portals draw a leak trace (red) and portals (blue)
+// over the level, as the Linux program does; a PNG then holds a palette of
+// white, black, red and blue. A broken overlay file is said on stderr and
+// the picture drawn with what it held up to the broken line; one that
+// cannot be read is a failure.
 //
 // thumbnail draws the 3D (Z) view fitted into N x N for file managers
 // (cli_pictures.h): its command line is the one a thumbnailer entry runs.
@@ -52,6 +58,7 @@
 #include "cli/cli_source.h"
 #include "map/level_reader.h"
 #include "map/model.h"
+#include "map/overlay.h"
 #include "res/resource.h"
 #include "view/views.h"
 
@@ -60,7 +67,7 @@ static const char USAGE_TEXT[] =
     "       korvitan-cli info [--json] FILE [--map ROW]\n"
     "       korvitan-cli geometry FILE [--map ROW] --view V [--size WxH] [--window OX,OY,EW,EH]\n"
     "       korvitan-cli render FILE [--map ROW] --view V [--size WxH] [--window OX,OY,EW,EH]\n"
-    "                    [--format png|svg|pdf] -o OUT\n"
+    "                    [--format png|svg|pdf] [--leak FILE] [--portals FILE] -o OUT\n"
     "       korvitan-cli thumbnail [-s N] [--exact] FILE OUT\n"
     "       korvitan-cli batch [--views LIST] [--size WxH] [--thumbnail N] [--jobs N]\n"
     "                    -o OUTDIR PATH...\n"
@@ -74,7 +81,9 @@ static const char USAGE_TEXT[] =
     "otherwise), never a terminal. FILE - is standard input. FILE is read as an\n"
     "archive when it ends in .pak .pk3 .pk4 .zip .7z or .rar or --map is given\n"
     "(standard input, a pipe and thumbnail's FILE also when they begin like one);\n"
-    "--pak or --bsp says which it is. ROW is a row as maps prints it.\n"
+    "--pak or --bsp says which it is. ROW is a row as maps prints it. --leak draws\n"
+    "a leak trace (.pts, .lin) in red and --portals a portal file (.prt) in blue\n"
+    "over the level.\n"
     "thumbnail writes the 3D (Z) view as a PNG whose longer side is N pixels\n"
     "(1 to 4096, default 256), the other side in the view's proportions: drawn at\n"
     "four times the size and averaged into gray, or exactly as render draws it\n"
@@ -136,6 +145,33 @@ static int WindowInsideView(int viewMode) {
                   int(w), int(h));
     CliUsageError(problem);
     return 0;
+}
+
+// The overlays the arguments name, read once the level is loaded. A
+// broken file is said and drawn up to its broken line; one that cannot be
+// read fails the command.
+static Overlay overlays[OVERLAY_KINDS];
+
+static int ReadOverlays(const CliArgs &args) {
+    static const CliOption OPTIONS[OVERLAY_KINDS] = {OPT_LEAK, OPT_PORTALS};
+    static_assert(OVERLAY_LEAK == 0 && OVERLAY_PORTALS == 1, "the options in the overlays' order");
+    for (int k = 0; k < OVERLAY_KINDS; k++) {
+        if (!args.given[OPTIONS[k]]) continue;
+        char message[FILE_NAME_SIZE + 128];
+        OverlayRead read = ReadOverlayFile(OverlayKind(k), args.value[OPTIONS[k]].c_str(), &overlays[k], message,
+                                           sizeof message);
+        if (read != OVERLAY_WHOLE) std::fprintf(stderr, "korvitan-cli: %s\n", message);
+        if (read == OVERLAY_ABSENT) return 0;
+        cliState.overlays[k] = &overlays[k];
+    }
+    return 1;
+}
+
+static void FreeOverlays(void) {
+    for (int k = 0; k < OVERLAY_KINDS; k++) {
+        FreeOverlay(&overlays[k]);
+        cliState.overlays[k] = nullptr;
+    }
 }
 
 // ---- The commands, on the loaded level -----------------------------------------------
@@ -290,6 +326,7 @@ static int RunOnFile(const CliArgs &args, const Plan &plan) {
         const char *mapName = args.given[OPT_MAP] ? args.value[OPT_MAP].c_str() : nullptr;
         if (!LoadLevel(&source, archive, mapName, &error)) status = 1;
         else if (args.given[OPT_WINDOW] && !WindowInsideView(plan.viewMode)) status = 2;
+        else if (!ReadOverlays(args)) status = 1;
         else if (args.command == COMMAND_INFO) status = CommandInfo(&source, args.given[OPT_JSON]);
         else if (args.command == COMMAND_GEOMETRY) status = CommandGeometry(plan.viewMode);
         else if (args.command == COMMAND_THUMBNAIL)
@@ -299,6 +336,7 @@ static int RunOnFile(const CliArgs &args, const Plan &plan) {
         else
             status = WriteToPath(args.value[OPT_OUT].c_str(), OUTPUT_REPLACE, PICTURE_VIEW, plan.viewMode,
                                  plan.format, 0);
+        FreeOverlays();
         FreeMapData();
     }
     CloseSource(&source);

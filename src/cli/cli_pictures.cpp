@@ -46,7 +46,9 @@ static int WriteRaster(int viewMode, const ViewRect *shown, int32_t width, int32
     CliPaintCanvas(&canvas, viewMode, shown);
     cliState.clientRight = savedRight;
     cliState.clientBottom = savedBottom;
-    int ok = reduced ? WriteReducedCanvasPng(&canvas, out) : WriteCanvasPng(&canvas, out);
+    int ok = reduced           ? WriteReducedCanvasPng(&canvas, out)
+             : CliHasOverlays() ? WritePaletteCanvasPng(&canvas, out)
+                                : WriteCanvasPng(&canvas, out);
     std::free(pixels);
     return ok;
 }
@@ -62,6 +64,7 @@ static int WriteVector(int viewMode, const ViewRect *shown, OutputFile *out, int
     cairo_set_line_width(cr, 1.0);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     DrawViewPart(CliWindow(), CliVectorDC(cr), viewMode, shown);
+    CliStrokeOverlays(cr, viewMode);
     cairo_destroy(cr);
     cairo_surface_finish(surface);
     cairo_status_t status = cairo_surface_status(surface);

@@ -2,7 +2,8 @@
 // an output opened by cli_output.h.
 //
 //   render      the view at the client size (cliState), exactly the pixels
-//               the desktop programs draw, as a 1-bit PNG, or as SVG or PDF
+//               the desktop programs draw, as a 1-bit PNG (a palette PNG
+//               when overlays are set), or as SVG or PDF
 //   thumbnail   the 3D (Z) view fitted into N x N (ThumbnailSize): drawn at
 //               four times that size and reduced to an 8-bit gray PNG, so
 //               that single lines turn gray and crowded parts dark; or, when

@@ -4,9 +4,11 @@
 //   png_check --reduced PICTURE.png GEOMETRY.txt
 //
 // GEOMETRY.txt is what `korvitan-cli geometry` prints: "extent W H",
-// "viewport w h", then "x1 y1 x2 y2" per segment. The segments are drawn
-// afresh with the rasterizer and every pixel of the picture must match:
-// pure white where nothing is drawn, pure black where a line is. Exits 0
+// "viewport w h", then "x1 y1 x2 y2" per segment; a line "ink N" (2 red, 3
+// blue) draws the segments after it in that colour over those before, as
+// overlays are drawn. The segments are drawn afresh with the rasterizer
+// and every pixel of the picture must match: pure white where nothing is
+// drawn, pure black, red or blue where a line is. Exits 0
 // when they match, 1 with the first differing pixel when not, 2 on bad
 // input. The end-to-end tests use it to tie a rendered or on-screen picture
 // to the geometry printed by another route.
@@ -37,18 +39,27 @@ static int ReadGeometry(const char *path, RasterCanvas *canvas, std::vector<uint
     RasterSetViewportExt(canvas, vw, vh);
     RasterSetWindowExt(canvas, w, h);
     RasterSetWindowOrg(canvas, ox, oy);
-    int x1, y1, x2, y2;
-    while (std::fscanf(f, "%d %d %d %d", &x1, &y1, &x2, &y2) == 4) {
-        RasterMoveTo(canvas, x1, y1);
-        RasterLineTo(canvas, x2, y2);
+    int x1, y1, x2, y2, ink;
+    for (;;) {
+        if (std::fscanf(f, "%d %d %d %d", &x1, &y1, &x2, &y2) == 4) {
+            RasterMoveTo(canvas, x1, y1);
+            RasterLineTo(canvas, x2, y2);
+        } else if (std::fscanf(f, " ink %d", &ink) == 1 && ink >= RASTER_BLACK && ink <= RASTER_BLUE) {
+            RasterSetInk(canvas, uint8_t(ink));
+        } else {
+            break;
+        }
     }
     int clean = std::feof(f);
     std::fclose(f);
     return clean;
 }
 
-// The gray PICTURE's pixel (x, y) should have.
+// The colour PICTURE's pixel (x, y) should have: the canvas's, or the gray
+// of its block when reduced.
 static uint32_t Expected(const std::vector<uint8_t> &pixels, int width, int reduction, int x, int y) {
+    static const uint32_t COLOURS[4] = {0xFFFFFFu, 0x000000u, 0xFF0000u, 0x0000FFu};
+    if (reduction == 1) return COLOURS[pixels[size_t(y) * size_t(width) + size_t(x)] & 3];
     int white = 0;
     for (int j = 0; j < reduction; j++)
         for (int i = 0; i < reduction; i++)
@@ -85,7 +96,7 @@ int main(int argc, char **argv) {
     cairo_surface_flush(picture);
     const uint8_t *data = cairo_image_surface_get_data(picture);
     int stride = cairo_image_surface_get_stride(picture);
-    long black = 0;
+    long drawn = 0;
     for (int y = 0; y < h; y++) {
         const uint32_t *row = reinterpret_cast<const uint32_t *>(data + size_t(y) * size_t(stride));
         for (int x = 0; x < w; x++) {
@@ -96,10 +107,10 @@ int main(int argc, char **argv) {
                              unsigned(rgb), unsigned(want));
                 return 1;
             }
-            black += want != 0xFFFFFFu;
+            drawn += want != 0xFFFFFFu;
         }
     }
     cairo_surface_destroy(picture);
-    std::printf("%ld pixels that are not white match\n", black);
+    std::printf("%ld drawn pixels match\n", drawn);
     return 0;
 }
