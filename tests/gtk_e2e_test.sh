@@ -709,7 +709,7 @@ open(sys.argv[2], "wb").write(data)
 PYTHON
 half=$work/half.bsp
 head -c "$(($(stat -c %s "$bsp") / 2))" "$bsp" >"$half"
-broken=$("$cli" info "$half" 2>&1)
+broken=$("$cli" info "$half" 2>&1 | sed "s|^korvitan-cli: $half: ||")
 
 # write_in_pieces FROM: FROM over the level as a compiler writes it: the
 # file emptied, then filled a few kilobytes at a time.
