@@ -11,14 +11,14 @@ namespace {
 
 // A command and the names it takes: at least `least`, at most `most` (-1:
 // any number), as the usage line calls them.
-struct CommandSpec {
+struct CommandRule {
     CliCommand command;
     const char *name;
     int least, most;
     const char *wanted;  // what a missing name is called
 };
 
-const CommandSpec COMMANDS[] = {
+const CommandRule COMMANDS[] = {
     {COMMAND_MAPS, "maps", 1, 1, "ARCHIVE"},
     {COMMAND_INFO, "info", 1, 1, "FILE"},
     {COMMAND_GEOMETRY, "geometry", 1, 1, "FILE"},
@@ -33,7 +33,7 @@ constexpr unsigned LOADING = Bit(COMMAND_INFO) | Bit(COMMAND_GEOMETRY) | Bit(COM
 constexpr unsigned DRAWING = Bit(COMMAND_GEOMETRY) | Bit(COMMAND_RENDER);
 constexpr unsigned ANY = ~0u;
 
-struct OptionSpec {
+struct OptionRule {
     CliOption option;
     const char *name;
     const char *shortName;  // or null
@@ -41,7 +41,7 @@ struct OptionSpec {
     unsigned commands;  // Bit() of each command it belongs to
 };
 
-const OptionSpec OPTIONS[] = {
+const OptionRule OPTIONS[] = {
     {OPT_MAP, "--map", nullptr, true, LOADING},
     {OPT_VIEW, "--view", nullptr, true, DRAWING},
     {OPT_VIEWS, "--views", nullptr, true, Bit(COMMAND_BATCH)},
@@ -62,15 +62,15 @@ const OptionSpec OPTIONS[] = {
     {OPT_VERSION, "--version", nullptr, false, ANY},
 };
 
-const OptionSpec *FindOption(const std::string &written) {
-    for (const OptionSpec &spec : OPTIONS)
-        if (written == spec.name || (spec.shortName && written == spec.shortName)) return &spec;
+const OptionRule *FindOption(const std::string &written) {
+    for (const OptionRule &rule : OPTIONS)
+        if (written == rule.name || (rule.shortName && written == rule.shortName)) return &rule;
     return nullptr;
 }
 
-const CommandSpec *FindCommand(const char *name) {
-    for (const CommandSpec &spec : COMMANDS)
-        if (std::strcmp(name, spec.name) == 0) return &spec;
+const CommandRule *FindCommand(const char *name) {
+    for (const CommandRule &rule : COMMANDS)
+        if (std::strcmp(name, rule.name) == 0) return &rule;
     return nullptr;
 }
 
@@ -134,7 +134,7 @@ int ParseCommandLine(int argc, char **argv, CliArgs *args, std::string *problem)
     }
     args->names.clear();
     problem->clear();
-    const CommandSpec *command = nullptr;
+    const CommandRule *command = nullptr;
     bool optionsEnded = false;
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
@@ -161,23 +161,23 @@ int ParseCommandLine(int argc, char **argv, CliArgs *args, std::string *problem)
             written.resize(equals);
             hasAttached = true;
         }
-        const OptionSpec *spec = FindOption(written);
-        if (!spec) {
+        const OptionRule *rule = FindOption(written);
+        if (!rule) {
             Note(problem, "unknown option '" + written + "'");
             continue;
         }
-        if (spec->takesValue && !hasAttached) {
+        if (rule->takesValue && !hasAttached) {
             if (i + 1 >= argc) {
                 Note(problem, "option '" + written + "' needs a value");
                 continue;
             }
             attached = argv[++i];
-        } else if (!spec->takesValue && hasAttached) {
+        } else if (!rule->takesValue && hasAttached) {
             Note(problem, "option '" + written + "' takes no value");
             continue;
         }
-        args->given[spec->option] = true;
-        args->value[spec->option] = attached;
+        args->given[rule->option] = true;
+        args->value[rule->option] = attached;
         // Whether the option belongs to the command is judged at the end:
         // it may come before the command.
     }
@@ -190,10 +190,10 @@ int ParseCommandLine(int argc, char **argv, CliArgs *args, std::string *problem)
         *problem = "no command given (maps, info, geometry, render, thumbnail or batch)";
         return 0;
     }
-    for (const OptionSpec &spec : OPTIONS) {
-        if (args->given[spec.option] && !(spec.commands & Bit(command->command))) {
+    for (const OptionRule &rule : OPTIONS) {
+        if (args->given[rule.option] && !(rule.commands & Bit(command->command))) {
             *problem = std::string(command->name) + " takes no " +
-                       (spec.shortName && spec.option != OPT_HELP ? spec.shortName : spec.name);
+                       (rule.shortName && rule.option != OPT_HELP ? rule.shortName : rule.name);
             return 0;
         }
     }
