@@ -273,6 +273,19 @@ TEST_F(LevelVariants, SurfaceLayoutsDrawTheDemoLevelsSegments) {
 // surface makes, in what order, and what is skipped.
 TEST_F(LevelVariants, SurfacesMakeEdgesByTheSkeletonRule) {
     const int PLANAR = 1, PATCH = 2, SOUP = 3;
+    // A 20-sided polygon as a fan of 18 triangles, then a triangle naming a
+    // vertex beyond the table and one naming the side 0-1 twice.
+    std::vector<int32_t> fan;
+    EdgeList polygon, fanSides = {{0, 1}};  // the soup: each triangle's two new sides
+    for (uint32_t i = 1; i + 1 < 20; i++) {
+        fan.insert(fan.end(), {0, int32_t(i), int32_t(i + 1)});
+        fanSides.insert(fanSides.end(), {{i, i + 1}, {i + 1, 0}});
+    }
+    for (uint32_t i = 0; i < 20; i++) polygon.push_back({i, (i + 1) % 20});
+    fan.insert(fan.end(), {0, 1, 20, 0, 1, 0});
+    fanSides.push_back({0, 0});
+    EdgeList polygonAndDegenerate(polygon.begin() + 1, polygon.end());
+    polygonAndDegenerate.push_back({0, 0});
     const struct {
         const char *rule;
         SurfaceLevel tables;
@@ -289,6 +302,10 @@ TEST_F(LevelVariants, SurfacesMakeEdgesByTheSkeletonRule) {
          {{0, 1}, {1, 2}, {2, 3}, {3, 0}}},
         {"soup: each distinct side once, as first met", RuleTables(4, {0, 1, 2, 2, 1, 3}, {{SOUP, 0, 4, 0, 6, 0, 0}}),
          {{0, 1}, {1, 2}, {2, 0}, {1, 3}, {3, 2}}},
+        {"many triangles: planar, the polygon", RuleTables(20, fan, {{PLANAR, 0, 20, 0, 54, 0, 0}}), polygon},
+        {"many triangles: planar, a triangle naming a side twice is one", RuleTables(20, fan, {{PLANAR, 0, 20, 0, 60, 0, 0}}),
+         polygonAndDegenerate},
+        {"many triangles: soup", RuleTables(20, fan, {{SOUP, 0, 20, 0, 60, 0, 0}}), fanSides},
         {"patch: rows top to bottom, then columns left to right", RuleTables(6, {}, {{PATCH, 0, 6, 0, 0, 3, 2}}),
          {{0, 1}, {1, 2}, {3, 4}, {4, 5}, {0, 3}, {1, 4}, {2, 5}}},
         {"patch: from the first vertex, fewer points than vertices", RuleTables(10, {}, {{PATCH, 1, 9, 0, 0, 2, 2}}),
@@ -309,13 +326,22 @@ TEST_F(LevelVariants, SurfacesMakeEdgesByTheSkeletonRule) {
                      {PATCH, 0, 4, 0, 0, 2, 2}}),
          {{0, 1}, {1, 2}, {2, 0}, {0, 1}, {2, 3}, {0, 2}, {1, 3}}},
     };
+    // A planar or soup surface's vertex count plays no part in the rule;
+    // the reader takes another way for a surface of few vertices than for
+    // one that gives none, and both must make the same edges.
     for (const auto &row : rows) {
+        SurfaceLevel uncounted = row.tables;
+        for (SurfaceSpec &surface : uncounted.surfaces)
+            if (surface.type != PATCH) surface.vertexCount = 0;
         for (SurfaceVariant variant : {SURFACES_IBSP, SURFACES_RBSP}) {
-            SCOPED_TRACE(std::string(SURFACE_VARIANTS[variant].name) + ": " + row.rule);
-            ResetRecording();
-            ASSERT_EQ(Load(SurfaceLevelBytes(variant, row.tables), false), 1);
-            EXPECT_EQ(MapData.edgeIndexSize, 4);
-            EXPECT_EQ(MadeEdges(), row.edges);
+            for (const SurfaceLevel *tables : {&row.tables, const_cast<const SurfaceLevel *>(&uncounted)}) {
+                SCOPED_TRACE(std::string(SURFACE_VARIANTS[variant].name) + ": " + row.rule +
+                             (tables == &uncounted ? ", no vertex counts" : ""));
+                ResetRecording();
+                ASSERT_EQ(Load(SurfaceLevelBytes(variant, *tables), false), 1);
+                EXPECT_EQ(MapData.edgeIndexSize, 4);
+                EXPECT_EQ(MadeEdges(), row.edges);
+            }
         }
     }
 }
@@ -354,7 +380,7 @@ TEST_F(LevelVariants, SurfaceTablesOutsideTheFileOrWithoutMemoryFail) {
     enum Fault { HEADER_CUT, VERTICES_OUT, VERTICES_AND_INDICES_OUT, INDICES_OUT, SURFACES_OUT, REFUSE_BLOCK };
     const struct {
         Fault fault;
-        int block;  // REFUSE_BLOCK: positions, indices, surfaces, edges, pair table
+        int block;  // REFUSE_BLOCK: positions, indices, edges, pair table
         const char *text;
     } cases[] = {
         {HEADER_CUT, 0, "Error Reading BspHdr"},
@@ -366,9 +392,14 @@ TEST_F(LevelVariants, SurfaceTablesOutsideTheFileOrWithoutMemoryFail) {
         {REFUSE_BLOCK, 2, "Can't allocate memory for Edges."},
         {REFUSE_BLOCK, 3, "Can't allocate memory for Edges."},
         {REFUSE_BLOCK, 4, "Can't allocate memory for Edges."},
-        {REFUSE_BLOCK, 5, "Can't allocate memory for Edges."},
     };
+    // A square, and a polygon that does not give its vertex count: its
+    // pairs need the allocated table.
     SurfaceLevel square = RuleTables(4, {0, 1, 2, 0, 2, 3}, {{1, 0, 4, 0, 6, 0, 0}});
+    std::vector<Vertex> polygon;
+    for (int i = 0; i < 20; i++) polygon.push_back({float(i), float(i * i % 7), 0});
+    AddPlanarFace(&square, polygon);
+    square.surfaces.back().vertexCount = 0;
     for (SurfaceVariant variant : {SURFACES_IBSP, SURFACES_RBSP}) {
         const SurfaceVariantLayout &layout = SURFACE_VARIANTS[variant];
         for (const auto &c : cases) {
@@ -381,7 +412,7 @@ TEST_F(LevelVariants, SurfaceTablesOutsideTheFileOrWithoutMemoryFail) {
                 PutU32(level, layout.drawVerticesAt + 4, size);
             if (c.fault == INDICES_OUT || c.fault == VERTICES_AND_INDICES_OUT)
                 PutI32(level, layout.indicesAt, int32_t(size) - 23);
-            if (c.fault == SURFACES_OUT) PutU32(level, layout.surfacesAt + 4, layout.surfaceSize + 1);
+            if (c.fault == SURFACES_OUT) PutU32(level, layout.surfacesAt + 4, size);
             recording.failAllocation = c.block;
             EXPECT_EQ(Load(level, false), 0);
             ExpectOneError(c.text, c.fault != REFUSE_BLOCK);

@@ -293,6 +293,40 @@ Wireframe TownLevel() {
     return w;
 }
 
+SurfaceLevel SurfaceTownLevel() {
+    SurfaceLevel level = FaceSurfaces(TownLevel());
+    const int VAULT_ACROSS = 9, VAULT_ALONG = 33, GROUND = 16, LIGHT_MAPS = 32, LIGHT_MAP_BYTES = 128 * 128 * 3;
+    for (int by = 0; by < 6; by++)
+        for (int bx = 0; bx < 6; bx++) {
+            float ox = float(bx) * 2304, oy = float(by) * 2304;
+            // The vault's control points: a row across the hall for every
+            // step along it, every other point lifted to shape the curve.
+            std::vector<Vertex> vault;
+            for (int along = 0; along < VAULT_ALONG; along++)
+                for (int across = 0; across < VAULT_ACROSS; across++) {
+                    float t = float(across) / (VAULT_ACROSS - 1);
+                    float rise = across % 2 ? 256.0f : 192.0f * std::sin(PI * t);
+                    vault.push_back({ox + 48 * float(along), oy + 768 * t, 320 + rise});
+                }
+            AddPatch(&level, VAULT_ACROSS, VAULT_ALONG, vault);
+            // The ground: a square of points rising gently towards the
+            // tower, two triangles to a cell.
+            std::vector<Vertex> ground;
+            std::vector<int32_t> triangles;
+            for (int j = 0; j < GROUND; j++)
+                for (int i = 0; i < GROUND; i++)
+                    ground.push_back({ox - 64 + 144 * float(i), oy - 64 + 144 * float(j), float((i * j) % 7) * 4});
+            for (int j = 0; j + 1 < GROUND; j++)
+                for (int i = 0; i + 1 < GROUND; i++) {
+                    int32_t a = j * GROUND + i, b = a + 1, c = a + GROUND, d = c + 1;
+                    triangles.insert(triangles.end(), {a, b, d, a, d, c});
+                }
+            AddSoup(&level, ground, triangles);
+        }
+    for (int i = 0; i < LIGHT_MAPS * LIGHT_MAP_BYTES; i++) level.lightMaps.push_back(uint8_t(96 + i % 61));
+    return level;
+}
+
 // splitmix64: the same numbers on every host and library.
 static uint64_t NextRandom(uint64_t *state) {
     uint64_t z = (*state += 0x9E3779B97F4A7C15ull);

@@ -91,6 +91,14 @@ Wireframe TownLevel();
 // AddPlanarFace): the same outlines, so the same lines.
 SurfaceLevel FaceSurfaces(const Wireframe &w);
 
+// The town in the layouts that store surfaces, with surfaces of every
+// kind: each face a planar surface, a barrel vault over each hall a patch
+// (9 x 33 control points), the ground of each block a triangle soup (16 x
+// 16 points); and 32 light maps of 128 x 128 texels, as such levels carry
+// (1.5 MB the reader skips): 5 MB with 44-byte draw vertices. The
+// benchmarks' level of that layout.
+SurfaceLevel SurfaceTownLevel();
+
 // A grid of boxes (rooms), 8 vertices and 12 edges each, with the remaining
 // edges joining corners of nearby boxes, all from a fixed seed, so that
 // lines are tens to hundreds of pixels long at 1920x1080. vertexCount is a

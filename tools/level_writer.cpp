@@ -146,6 +146,9 @@ Bytes SurfaceLevelBytes(SurfaceVariant variant, const SurfaceLevel &level, int32
     PutLump(bytes, lumps, layout.drawVerticesAt, layout.headerSize, vertexLength);
     PutLump(bytes, lumps, layout.indicesAt, layout.headerSize + vertexLength, indexLength);
     PutLump(bytes, lumps, layout.surfacesAt, layout.headerSize + vertexLength + indexLength, surfaceLength);
+    if (!level.lightMaps.empty())
+        PutLump(bytes, lumps, 8 + 8 * 14, layout.headerSize + vertexLength + indexLength + surfaceLength,
+                uint32_t(level.lightMaps.size()));
     for (const Vertex &v : level.positions) {
         Append(bytes, &v, sizeof v);
         AppendJunk(bytes, layout.drawVertexSize - sizeof v);
@@ -159,6 +162,7 @@ Bytes SurfaceLevelBytes(SurfaceVariant variant, const SurfaceLevel &level, int32
         const int32_t grid[2] = {s.patchWidth, s.patchHeight};
         Append(bytes, grid, sizeof grid);
     }
+    Append(bytes, level.lightMaps.data(), level.lightMaps.size());
     return bytes;
 }
 

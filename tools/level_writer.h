@@ -101,6 +101,7 @@ struct SurfaceLevel {
     std::vector<Vertex> positions;  // one draw vertex each
     std::vector<int32_t> indices;
     std::vector<SurfaceSpec> surfaces;
+    Bytes lightMaps;  // lump 14, after the surfaces; the reader skips it
 };
 
 // A polygon as a planar surface: draw vertices of its own (its corners, in

@@ -12,7 +12,8 @@
 // surfaces in demo-ibsp46.bsp and demo-rbsp.bsp, which draw exactly its
 // pixels.
 // With --bench it writes the benchmarks' levels instead: town.bsp (about
-// 20,000 edges of architecture), grid_4k_60k.bsp and grid_64k_1m.bsp (4,096
+// 20,000 edges of architecture), town_surfaces.bsp (the town as surfaces of
+// every kind, about 5 MB), grid_4k_60k.bsp and grid_64k_1m.bsp (4,096
 // vertices and 60,000 edges; 65,536 and a million). Prints nothing on
 // success; the bytes are the same on every run.
 #include <cstdio>
@@ -80,6 +81,7 @@ static int WriteBenchLevels(const std::filesystem::path &dir) {
         return 1;
     }
     if (!Write(dir / "town.bsp", town)) return 1;
+    if (!Write(dir / "town_surfaces.bsp", SurfaceLevelBytes(SURFACES_IBSP, SurfaceTownLevel()))) return 1;
     static const struct {
         const char *name;
         int32_t vertices, edges;

@@ -92,6 +92,8 @@ int32_t LastLevelVersion(void) {
 
 const char *LastLevelFormat(void) { return FORMAT_NAMES[levelFormat]; }
 
+int LastLevelStoresSurfaces(void) { return StoresSurfaces(); }
+
 void SetLevelTitle(PlatWindow *window, const char *displayName) {
     std::snprintf(titleBuffer, sizeof titleBuffer, "KORVITAN - %s", displayName);
     PlatSetWindowTitle(window, titleBuffer);

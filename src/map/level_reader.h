@@ -27,6 +27,9 @@ int32_t LastLevelVersion(void);
 // The layout of the last level header read: "bsp" (the original), "bsp2",
 // "2psb", "ibsp" (versions 38, 46 and 47), "qbsp", "vbsp" or "rbsp".
 const char *LastLevelFormat(void);
+// Whether the last level header read was one of a level that stores
+// surfaces ("IBSP" 46 or 47, "RBSP"), whose edges the reader makes.
+int LastLevelStoresSurfaces(void);
 
 // Sets the window title to "KORVITAN - displayName", shortened (never
 // overflowed) when the name is longer than any path the host can open.

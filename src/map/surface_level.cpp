@@ -24,17 +24,23 @@
 // holds the surfaces to that: a planar or soup surface whose triangles
 // would take the indices read so far past the table's count, or a patch
 // whose grid would take the points past the vertex count, makes no edges.
-// Only a file whose surfaces share their indices or vertices meets this,
-// and it keeps the made edges below indices + 2 x vertices and the time
-// linear in the file. The memory a load takes: the positions (12 bytes a
-// draw vertex), the index table and the surfaces as they lie in the file,
-// 8 bytes for every edge the surfaces may make, and a table of 8 bytes for
-// 1.5 pairs per index of the largest planar or soup surface: never more
-// than 6 times the file's size, no block more than 3 times.
+// Only a file whose surfaces share their indices or vertices meets this;
+// it keeps the made edges below indices + 2 x vertices and the time linear
+// in the file. The memory a load takes: the positions (12 bytes a draw
+// vertex), the index table as it lies in the file, room for indices + 2 x
+// vertices edges of 8 bytes, and, once a surface needs it, a hash table of
+// 8 bytes for 1.5 pairs per index still to read: never more than 6 times
+// the file's size, no block more than 3 times. The surfaces themselves are
+// read a run of records at a time and not held.
 //
-// Pairs are found in a hash table sized for one surface at a time, cleared
-// before each (its size follows the surface, so clearing is linear in the
-// level too), with open addressing: no allocation per edge.
+// Speed. Edges are made in one of three ways, all giving exactly the rule:
+// a planar surface stored as a polygon's fan (as writers store polygons)
+// has the polygon for its outline, made straight away; a surface of up to
+// 64 vertices whose triangles name only its own counts its pairs as bits
+// of a matrix on the stack; any other counts them in the hash table, with
+// open addressing, cleared for each surface only as far as its size needs
+// (so clearing is linear in the level too). No allocation per edge or
+// surface.
 #include "map/surface_level.h"
 
 #include <cstring>
@@ -57,23 +63,11 @@ struct Surface {
     int32_t height;
 };
 
-// The tables once read.
-struct Tables {
-    const int32_t *indices;
-    uint32_t indexCount;
-    const unsigned char *surfaces;
-    uint32_t surfaceCount;
-    uint32_t surfaceSize;
-    uint32_t patchSizeAt;
-    uint32_t vertexCount;
-};
-
-Surface SurfaceAt(const Tables &t, uint32_t i) {
-    const unsigned char *record = t.surfaces + size_t(i) * t.surfaceSize;
+Surface SurfaceAt(const unsigned char *record, uint32_t patchSizeAt) {
     SurfaceHead head;
     std::memcpy(&head, record, sizeof head);
     int32_t grid[2];
-    std::memcpy(grid, record + t.patchSizeAt, sizeof grid);
+    std::memcpy(grid, record + patchSizeAt, sizeof grid);
     return {head.type, head.firstVertex, head.vertexCount, head.firstIndex, head.indexCount, grid[0], grid[1]};
 }
 
@@ -98,72 +92,60 @@ int PatchInTable(const Surface &s, uint32_t vertexCount) {
     return points <= s.vertexCount && s.firstVertex >= 0 && s.firstVertex + points <= int64_t(vertexCount);
 }
 
-// What the surfaces so far have read: indices of planar and soup
-// surfaces, points of patches.
-struct Budget {
-    uint64_t indices, points;
-};
-
-// The most edges surface s may make, with what it reads charged to the
-// budget; 0 when it makes none (its type draws nothing, its grid is
-// skipped, or it would go beyond the budget).
-uint64_t Admit(const Tables &t, const Surface &s, Budget *budget) {
-    if (s.type == SURFACE_PLANAR || s.type == SURFACE_SOUP) {
-        Triangles tri = TrianglesInTable(s, t.indexCount);
-        uint64_t indices = 3 * uint64_t(tri.end - tri.first);
-        if (indices > t.indexCount - budget->indices) return 0;
-        budget->indices += indices;
-        return indices;
-    }
-    if (s.type == SURFACE_PATCH && PatchInTable(s, t.vertexCount)) {
-        uint64_t points = uint64_t(s.width) * uint64_t(s.height);
-        if (points > t.vertexCount - budget->points) return 0;
-        budget->points += points;
-        return 2 * points - uint64_t(s.width) - uint64_t(s.height);
-    }
-    return 0;
-}
-
-// The hash table's size for a surface of `edges` triangle edges: no more
-// than two thirds full however many of them are distinct.
-uint64_t SlotsFor(uint64_t edges) { return edges + edges / 2 + 1; }
-
-// Room for the edges and the largest surface's hash table.
-struct EdgePlan {
-    uint64_t edges, slots;
-};
-
-EdgePlan PlanEdges(const Tables &t) {
-    Budget budget = {0, 0};
-    EdgePlan plan = {0, 1};
-    for (uint32_t i = 0; i < t.surfaceCount; i++) {
-        Surface s = SurfaceAt(t, i);
-        uint64_t edges = Admit(t, s, &budget);
-        plan.edges += edges;
-        if (s.type != SURFACE_PATCH && SlotsFor(edges) > plan.slots) plan.slots = SlotsFor(edges);
-    }
-    return plan;
-}
-
-// A slot holds an unordered pair (the smaller number in the high half;
-// numbers are below 2^27, as no table holds more draw vertices) and, in
-// its top two bits, how many triangles it was met in: once or more. An
-// empty slot is 0.
+// A slot of the hash table holds an unordered pair (the smaller number in
+// the high half; numbers are below 2^27, as no table holds more draw
+// vertices) and, in its top two bits, in how many triangles it was met:
+// one or more. An empty slot is 0.
 const uint64_t ONCE = 1ull << 62, SHARED = 2ull << 62, PAIR_BITS = ONCE - 1;
 
 uint64_t PairOf(uint32_t a, uint32_t b) { return a < b ? uint64_t(a) << 32 | b : uint64_t(b) << 32 | a; }
 
+// The hash table's size for a surface of `sides` triangle sides: no more
+// than two thirds full however many of them are distinct.
+uint64_t SlotsFor(uint64_t sides) { return sides + sides / 2 + 1; }
+
+// A surface whose vertices are at most this many (as nearly all are) and
+// whose triangles name only them counts its pairs in a matrix of bits on
+// the stack, a row of 64 bits for each of its vertices.
+enum { WINDOW = 64 };
+
 struct EdgeMaker {
-    const Tables *t;
-    WideEdge *out;
+    const int32_t *indices;
+    uint32_t indexCount;
+    uint32_t vertexCount;
+    WideEdge *out;  // room for indexCount + 2 x vertexCount edges
     uint32_t count;
-    uint64_t *slots;
-    uint32_t slotCount;  // of the current surface
+    uint64_t indicesRead, pointsRead;  // the budget spent so far
+    uint64_t *slots;  // the hash table, allocated for the first surface that needs it
+    uint32_t slotCount;  // the part the current surface uses
 };
 
-void ClearSlots(EdgeMaker *m, uint64_t edges) {
-    m->slotCount = uint32_t(SlotsFor(edges));
+void Emit(EdgeMaker *m, uint32_t a, uint32_t b) { m->out[m->count++] = WideEdge{a, b}; }
+
+// The vertex numbers of triangle k of s; 0 when one lies outside the
+// vertex table.
+int TriangleAt(const EdgeMaker *m, const Surface &s, int64_t k, uint32_t v[3]) {
+    const int32_t *index = m->indices + (s.firstIndex + 3 * k);
+    for (int j = 0; j < 3; j++) {
+        int64_t n = int64_t(s.firstVertex) + index[j];
+        if (n < 0 || n >= int64_t(m->vertexCount)) return 0;
+        v[j] = uint32_t(n);
+    }
+    return 1;
+}
+
+// Gets the hash table ready for a surface of `sides` sides. The first
+// surface that needs it allocates it as large as any surface still to
+// come can need: no later one may read more indices than are left.
+int ClearSlots(EdgeMaker *m, uint64_t sides) {
+    if (!m->slots) {
+        uint64_t left = m->indexCount - (m->indicesRead - sides);
+        m->slots = static_cast<uint64_t *>(PlatAlloc(size_t(SlotsFor(left)) * sizeof(uint64_t)));
+        if (!m->slots) return 0;
+    }
+    m->slotCount = uint32_t(SlotsFor(sides));
     std::memset(m->slots, 0, m->slotCount * sizeof *m->slots);
+    return 1;
 }
 
 // The slot that holds pair, or the empty one where it belongs. The table
@@ -174,20 +156,6 @@ uint64_t *SlotOf(EdgeMaker *m, uint64_t pair) {
     while (m->slots[i] && (m->slots[i] & PAIR_BITS) != pair)
         if (++i == m->slotCount) i = 0;
     return &m->slots[i];
-}
-
-void Emit(EdgeMaker *m, uint32_t a, uint32_t b) { m->out[m->count++] = WideEdge{a, b}; }
-
-// The vertex numbers of triangle k of s; 0 when one lies outside the
-// vertex table.
-int TriangleAt(const EdgeMaker *m, const Surface &s, int64_t k, uint32_t v[3]) {
-    const int32_t *index = m->t->indices + (s.firstIndex + 3 * k);
-    for (int j = 0; j < 3; j++) {
-        int64_t n = int64_t(s.firstVertex) + index[j];
-        if (n < 0 || n >= int64_t(m->t->vertexCount)) return 0;
-        v[j] = uint32_t(n);
-    }
-    return 1;
 }
 
 // Counts the triangle's pair once even if a degenerate triangle names it
@@ -201,8 +169,7 @@ void CountTriangle(EdgeMaker *m, const uint32_t v[3]) {
     }
 }
 
-void MakeOutline(EdgeMaker *m, const Surface &s, Triangles tri) {
-    ClearSlots(m, 3 * uint64_t(tri.end - tri.first));
+void HashedOutline(EdgeMaker *m, const Surface &s, Triangles tri) {
     uint32_t v[3];
     for (int64_t k = tri.first; k < tri.end; k++)
         if (TriangleAt(m, s, k, v)) CountTriangle(m, v);
@@ -215,8 +182,7 @@ void MakeOutline(EdgeMaker *m, const Surface &s, Triangles tri) {
     }
 }
 
-void MakeSoup(EdgeMaker *m, const Surface &s, Triangles tri) {
-    ClearSlots(m, 3 * uint64_t(tri.end - tri.first));
+void HashedSoup(EdgeMaker *m, const Surface &s, Triangles tri) {
     uint32_t v[3];
     for (int64_t k = tri.first; k < tri.end; k++) {
         if (!TriangleAt(m, s, k, v)) continue;
@@ -230,6 +196,89 @@ void MakeSoup(EdgeMaker *m, const Surface &s, Triangles tri) {
     }
 }
 
+// Makes the surface's edges with pairs held as bits: pair (a, b), a < b,
+// is bit b of row a, both counted from the surface's first vertex (its
+// relative numbers, then); seen marks a pair met in one triangle, shared
+// one met in more. Returns 0, having made nothing, when a triangle names a
+// vertex of the table outside the surface's own.
+int MakeInWindow(EdgeMaker *m, const Surface &s, Triangles tri) {
+    uint32_t first = uint32_t(s.firstVertex), size = uint32_t(s.vertexCount), start = m->count;
+    // With the surface's vertices all in the table, a relative number below
+    // its vertex count names a vertex of the table; one that is not below
+    // names a vertex outside the table (skipped) or outside the surface.
+    if (s.firstVertex < 0 || int64_t(first) + size > int64_t(m->vertexCount)) return 0;
+    uint64_t seen[WINDOW], shared[WINDOW];
+    std::memset(seen, 0, size * sizeof *seen);
+    std::memset(shared, 0, size * sizeof *shared);
+    const int32_t *index = m->indices + (s.firstIndex + 3 * tri.first);
+    const int64_t count = tri.end - tri.first;
+    uint32_t v[3];
+    for (int64_t k = 0; k < count; k++) {
+        const uint32_t r[3] = {uint32_t(index[3 * k]), uint32_t(index[3 * k + 1]), uint32_t(index[3 * k + 2])};
+        if ((r[0] >= size) | (r[1] >= size) | (r[2] >= size)) {
+            if (!TriangleAt(m, s, tri.first + k, v)) continue;  // outside the table: skipped
+            m->count = start;
+            return 0;
+        }
+        uint32_t lo[3], hi[3];
+        for (int j = 0; j < 3; j++) {
+            uint32_t a = r[j], b = r[j == 2 ? 0 : j + 1];
+            lo[j] = a < b ? a : b;
+            hi[j] = a < b ? b : a;
+        }
+        if (s.type == SURFACE_SOUP) {
+            for (int j = 0; j < 3; j++) {
+                uint64_t bit = 1ull << hi[j];
+                if (!(seen[lo[j]] & bit)) Emit(m, first + r[j], first + r[j == 2 ? 0 : j + 1]);
+                seen[lo[j]] |= bit;
+            }
+            continue;
+        }
+        // A pair its own triangle named before is not counted again: with
+        // three different corners, no pair is named twice.
+        int degenerate = r[0] == r[1] || r[1] == r[2] || r[2] == r[0];
+        for (int j = 0; j < 3; j++) {
+            if (degenerate && ((j > 0 && lo[j] == lo[0] && hi[j] == hi[0]) ||
+                               (j == 2 && lo[2] == lo[1] && hi[2] == hi[1])))
+                continue;
+            uint64_t bit = 1ull << hi[j];
+            shared[lo[j]] |= seen[lo[j]] & bit;
+            seen[lo[j]] |= bit;
+        }
+    }
+    if (s.type == SURFACE_SOUP) return 1;
+    for (int64_t k = 0; k < count; k++) {
+        const uint32_t r[3] = {uint32_t(index[3 * k]), uint32_t(index[3 * k + 1]), uint32_t(index[3 * k + 2])};
+        if ((r[0] >= size) | (r[1] >= size) | (r[2] >= size)) continue;
+        for (int j = 0; j < 3; j++) {
+            uint32_t a = r[j], b = r[j == 2 ? 0 : j + 1];
+            if (!(shared[a < b ? a : b] >> (a < b ? b : a) & 1)) Emit(m, first + a, first + b);
+        }
+    }
+    return 1;
+}
+
+// Whether a planar surface is stored as writers store a polygon of n
+// corners: n vertices of its own, all in the table, and the fan (0, k,
+// k + 1), k = 1 .. n - 2. Its outline is then the polygon, each side from
+// a corner to the next, as the rule makes it: the sides 0-k, k = 2 .. n -
+// 2, each lie in two triangles, the others in one.
+int IsPolygonFan(const EdgeMaker *m, const Surface &s, Triangles tri) {
+    int64_t n = tri.end - tri.first + 2;
+    if (tri.first != 0 || s.vertexCount != n || s.firstVertex < 0 || s.firstVertex + n > int64_t(m->vertexCount))
+        return 0;
+    const int32_t *index = m->indices + s.firstIndex;
+    for (int32_t k = 1; k + 1 < n; k++, index += 3)
+        if (index[0] != 0 || index[1] != k || index[2] != k + 1) return 0;
+    return 1;
+}
+
+void MakePolygon(EdgeMaker *m, const Surface &s) {
+    uint32_t first = uint32_t(s.firstVertex), n = uint32_t(s.vertexCount);
+    for (uint32_t i = 0; i + 1 < n; i++) Emit(m, first + i, first + i + 1);
+    Emit(m, first + n - 1, first);
+}
+
 void MakeGrid(EdgeMaker *m, const Surface &s) {
     uint32_t w = uint32_t(s.width), h = uint32_t(s.height), first = uint32_t(s.firstVertex);
     for (uint32_t row = 0; row < h; row++)
@@ -238,72 +287,71 @@ void MakeGrid(EdgeMaker *m, const Surface &s) {
         for (uint32_t row = 0; row + 1 < h; row++) Emit(m, first + row * w + col, first + (row + 1) * w + col);
 }
 
-// Makes the edges into out, which has room for PlanEdges' count, with
-// slots as large as it asks for. Returns the number made.
-uint32_t MakeEdges(const Tables &t, WideEdge *out, uint64_t *slots) {
-    EdgeMaker m = {&t, out, 0, slots, 0};
-    Budget budget = {0, 0};
-    for (uint32_t i = 0; i < t.surfaceCount; i++) {
-        Surface s = SurfaceAt(t, i);
-        if (!Admit(t, s, &budget)) continue;
-        if (s.type == SURFACE_PATCH) MakeGrid(&m, s);
-        else if (s.type == SURFACE_PLANAR) MakeOutline(&m, s, TrianglesInTable(s, t.indexCount));
-        else MakeSoup(&m, s, TrianglesInTable(s, t.indexCount));
+// Makes one surface's edges, once what it reads is charged to the budget.
+// Returns 0 only when the hash table cannot be allocated.
+int MakeSurface(EdgeMaker *m, const Surface &s) {
+    if (s.type == SURFACE_PATCH) {
+        if (!PatchInTable(s, m->vertexCount)) return 1;
+        uint64_t points = uint64_t(s.width) * uint64_t(s.height);
+        if (points > m->vertexCount - m->pointsRead) return 1;
+        m->pointsRead += points;
+        MakeGrid(m, s);
+        return 1;
     }
-    return m.count;
+    if (s.type != SURFACE_PLANAR && s.type != SURFACE_SOUP) return 1;
+    Triangles tri = TrianglesInTable(s, m->indexCount);
+    uint64_t sides = 3 * uint64_t(tri.end - tri.first);
+    if (sides == 0 || sides > m->indexCount - m->indicesRead) return 1;
+    m->indicesRead += sides;
+    if (s.type == SURFACE_PLANAR && IsPolygonFan(m, s, tri)) {
+        MakePolygon(m, s);
+        return 1;
+    }
+    if (s.vertexCount > 0 && s.vertexCount <= WINDOW && MakeInWindow(m, s, tri)) return 1;
+    if (!ClearSlots(m, sides)) return 0;
+    if (s.type == SURFACE_PLANAR) HashedOutline(m, s, tri);
+    else HashedSoup(m, s, tri);
+    return 1;
 }
 
 // ---- Reading -----------------------------------------------------------------------------
 
-// Draw vertices are read through this buffer a run of records at a time,
-// so only their positions are ever held.
+// Draw vertices and surfaces are read through this buffer a run of
+// records at a time: only the positions are ever held, and no surface.
 enum { CHUNK_BYTES = 64 * 1024 };
 unsigned char chunk[CHUNK_BYTES];
 
-int ReadPositions(int64_t position, uint32_t count, uint32_t recordSize, Vertex *out) {
+// Reads `count` records of recordSize bytes at position, a run at a time,
+// handing each run to take(records, n). Returns 0 when the file delivers
+// less, or take does.
+template <typename Take>
+int ReadRecords(int64_t position, uint32_t count, uint32_t recordSize, Take take) {
     if (count == 0) return 1;
     if (!PlatSeekFile(MapData.file, position)) return 0;
     uint32_t perChunk = CHUNK_BYTES / recordSize;
     for (uint32_t done = 0; done < count;) {
         uint32_t n = count - done < perChunk ? count - done : perChunk;
-        uint32_t bytes = n * recordSize;
-        if (PlatReadFile(MapData.file, chunk, bytes) != bytes) return 0;
-        for (uint32_t i = 0; i < n; i++)
-            std::memcpy(&out[done + i], chunk + size_t(i) * recordSize, sizeof(Vertex));
+        if (PlatReadFile(MapData.file, chunk, n * recordSize) != n * recordSize || !take(chunk, n)) return 0;
         done += n;
     }
     return 1;
 }
 
 // The blocks a load holds besides the model's, freed on every way out.
-void *indexBlock, *surfaceBlock, *slotBlock;
+void *indexBlock;
+uint64_t *slotBlock;
 
 void FreeWorkBlocks(void) {
     PlatFree(indexBlock);
-    PlatFree(surfaceBlock);
     PlatFree(slotBlock);
-    indexBlock = surfaceBlock = slotBlock = nullptr;
+    indexBlock = nullptr;
+    slotBlock = nullptr;
 }
 
-// Reads a whole lump into *block. Returns 0 after the failure has been
-// reported and everything released.
-int ReadLump(PlatWindow *window, int32_t base, const BspLump &lump, void **block) {
-    int64_t position = LumpPosition(base, lump);
-    if (!RegionInsideFile(position, lump.length)) {
-        FreeWorkBlocks();
-        ReleaseThenReport(window, "Error Reading Edges");
-        return 0;
-    }
-    *block = PlatAlloc(lump.length);
-    if (!*block) {
-        FreeWorkBlocks();
-        ReportThenRelease(window, "Can't allocate memory for Edges.");
-        return 0;
-    }
-    if (ReadRegion(position, *block, lump.length)) return 1;
+void Fail(PlatWindow *window, const char *text, int releaseFirst) {
     FreeWorkBlocks();
-    ReleaseThenReport(window, "Error Reading Edges");
-    return 0;
+    if (releaseFirst) ReleaseThenReport(window, text);
+    else ReportThenRelease(window, text);
 }
 
 int ReadVertices(PlatWindow *window, int32_t base, const SurfaceTablesAt &at) {
@@ -311,16 +359,22 @@ int ReadVertices(PlatWindow *window, int32_t base, const SurfaceTablesAt &at) {
     int64_t position = LumpPosition(base, lump);
     uint32_t count = lump.length / at.drawVertexSize;
     if (!RegionInsideFile(position, lump.length)) {
-        ReleaseThenReport(window, "Error Reading Vertices");
+        Fail(window, "Error Reading Vertices", 1);
         return 0;
     }
-    MapData.vertices = static_cast<Vertex *>(PlatAlloc(size_t(count) * sizeof(Vertex)));
-    if (!MapData.vertices) {
-        ReportThenRelease(window, "Can't allocate memory for vertex.");
+    Vertex *vertices = static_cast<Vertex *>(PlatAlloc(size_t(count) * sizeof(Vertex)));
+    MapData.vertices = vertices;
+    if (!vertices) {
+        Fail(window, "Can't allocate memory for vertex.", 0);
         return 0;
     }
-    if (!ReadPositions(position, count, at.drawVertexSize, MapData.vertices)) {
-        ReleaseThenReport(window, "Error Reading Vertices");
+    uint32_t size = at.drawVertexSize;
+    auto take = [&](const unsigned char *records, uint32_t n) {
+        for (uint32_t i = 0; i < n; i++) std::memcpy(vertices++, records + size_t(i) * size, sizeof(Vertex));
+        return 1;
+    };
+    if (!ReadRecords(position, count, size, take)) {
+        Fail(window, "Error Reading Vertices", 1);
         return 0;
     }
     MapData.vertexCount = int32_t(count);
@@ -328,29 +382,60 @@ int ReadVertices(PlatWindow *window, int32_t base, const SurfaceTablesAt &at) {
     return 1;
 }
 
+int ReadIndices(PlatWindow *window, int32_t base, const BspLump &lump) {
+    int64_t position = LumpPosition(base, lump);
+    if (!RegionInsideFile(position, lump.length)) {
+        Fail(window, "Error Reading Edges", 1);
+        return 0;
+    }
+    indexBlock = PlatAlloc(lump.length);
+    if (!indexBlock) {
+        Fail(window, "Can't allocate memory for Edges.", 0);
+        return 0;
+    }
+    if (ReadRegion(position, indexBlock, lump.length)) return 1;
+    Fail(window, "Error Reading Edges", 1);
+    return 0;
+}
+
 }  // namespace
 
 int ReadSurfaceLevel(PlatWindow *window, int32_t base, const SurfaceTablesAt &at) {
-    if (!ReadVertices(window, base, at)) return 0;
-    if (!ReadLump(window, base, at.indices, &indexBlock)) return 0;
-    if (!ReadLump(window, base, at.surfaces, &surfaceBlock)) return 0;
-
-    Tables t = {static_cast<const int32_t *>(indexBlock), at.indices.length / uint32_t(sizeof(int32_t)),
-                static_cast<const unsigned char *>(surfaceBlock), at.surfaces.length / at.surfaceSize,
-                at.surfaceSize, at.patchSizeAt, uint32_t(MapData.vertexCount)};
-    EdgePlan plan = PlanEdges(t);
-    MapData.edgeIndexSize = 4;
-    MapData.wideEdges = static_cast<WideEdge *>(PlatAlloc(size_t(plan.edges) * sizeof(WideEdge)));
-    slotBlock = MapData.wideEdges ? PlatAlloc(size_t(plan.slots) * sizeof(uint64_t)) : nullptr;
-    if (!slotBlock) {
-        FreeWorkBlocks();
-        ReportThenRelease(window, "Can't allocate memory for Edges.");
+    if (!ReadVertices(window, base, at) || !ReadIndices(window, base, at.indices)) return 0;
+    int64_t surfacesAt = LumpPosition(base, at.surfaces);
+    if (!RegionInsideFile(surfacesAt, at.surfaces.length)) {
+        Fail(window, "Error Reading Edges", 1);
         return 0;
     }
-    uint32_t made = MakeEdges(t, MapData.wideEdges, static_cast<uint64_t *>(slotBlock));
+    EdgeMaker m = {static_cast<const int32_t *>(indexBlock), at.indices.length / uint32_t(sizeof(int32_t)),
+                   uint32_t(MapData.vertexCount), nullptr, 0, 0, 0, nullptr, 0};
+    // Room for the most edges the budget lets the surfaces make.
+    MapData.edgeIndexSize = 4;
+    MapData.wideEdges = static_cast<WideEdge *>(
+        PlatAlloc((size_t(m.indexCount) + 2 * size_t(m.vertexCount)) * sizeof(WideEdge)));
+    if (!MapData.wideEdges) {
+        Fail(window, "Can't allocate memory for Edges.", 0);
+        return 0;
+    }
+    m.out = MapData.wideEdges;
+    int noMemory = 0;
+    auto take = [&](const unsigned char *records, uint32_t n) {
+        for (uint32_t i = 0; i < n; i++)
+            if (!MakeSurface(&m, SurfaceAt(records + size_t(i) * at.surfaceSize, at.patchSizeAt))) {
+                noMemory = 1;
+                break;
+            }
+        slotBlock = m.slots;
+        return !noMemory;
+    };
+    if (!ReadRecords(surfacesAt, at.surfaces.length / at.surfaceSize, at.surfaceSize, take)) {
+        if (noMemory) Fail(window, "Can't allocate memory for Edges.", 0);
+        else Fail(window, "Error Reading Edges", 1);
+        return 0;
+    }
     FreeWorkBlocks();
     // The edge count only now that its table is whole: a paint never sees
     // a half-made table.
-    MapData.edgeCount = int32_t(made);
+    MapData.edgeCount = int32_t(m.count);
     return 1;
 }
