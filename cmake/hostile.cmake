@@ -64,6 +64,7 @@ if(KORVITAN_FUZZ)
       list(APPEND inputs ${CMAKE_SOURCE_DIR}/fuzz/regressions/${name})
     endif()
     add_test(NAME fuzz_${name}_seeds COMMAND fuzz_${name} -runs=0 ${inputs})
+    set_tests_properties(fuzz_${name}_seeds PROPERTIES LABELS "hostile")
   endforeach()
 
   # The chains' seeds are the archives the archive layer's tests load, made

@@ -10,9 +10,12 @@
 #   share/metainfo/org.korvitan.Korvitan.metainfo.xml
 #   share/icons/hicolor/{scalable,48x48,256x256}/apps/org.korvitan.Korvitan.*
 #   share/man/man1/korvitan.1.gz, korvitan-cli.1.gz
+#   share/doc/korvitan/README.md                        (korvitan(1) points here)
 #
 # The PNG icons are rendered from the SVG and the manual pages compressed at
 # build time, so the tree holds only what the build made or the source has.
+# The metainfo and the manual pages carry @PROJECT_VERSION@ in the source,
+# filled in here with project(VERSION).
 
 include(GNUInstallDirs)
 
@@ -30,8 +33,13 @@ install(FILES data/${KORVITAN_APP_ID}.xml
   DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 install(FILES data/${KORVITAN_APP_ID}.thumbnailer
   DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
-install(FILES data/${KORVITAN_APP_ID}.metainfo.xml
+configure_file(data/${KORVITAN_APP_ID}.metainfo.xml.in
+  ${CMAKE_BINARY_DIR}/data/${KORVITAN_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/data/${KORVITAN_APP_ID}.metainfo.xml
   DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The user's manual, in the folder korvitan(1) names (GNUInstallDirs' DOCDIR
+# would take the project's upper-case name).
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/korvitan)
 
 # ---- The icon: the SVG as drawn, and PNGs rendered from it -------------------
 find_program(KORVITAN_RSVG_CONVERT rsvg-convert REQUIRED)
@@ -54,14 +62,17 @@ endforeach()
 
 # ---- Manual pages, compressed as Debian installs them -------------------------
 # gzip -n leaves the name and time out, so the same page gives the same bytes.
+# The version is filled in at configure time (configure_file reruns CMake
+# when a page changes).
 find_program(KORVITAN_GZIP gzip REQUIRED)
 set(korvitan_man_pages)
 foreach(page korvitan.1 korvitan-cli.1)
   set(gz ${CMAKE_BINARY_DIR}/man/${page}.gz)
+  configure_file(man/${page} ${CMAKE_BINARY_DIR}/man/source/${page} @ONLY)
   add_custom_command(OUTPUT ${gz}
-    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/man/${page} ${CMAKE_BINARY_DIR}/man/${page}
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_BINARY_DIR}/man/source/${page} ${CMAKE_BINARY_DIR}/man/${page}
     COMMAND ${KORVITAN_GZIP} -9nf ${CMAKE_BINARY_DIR}/man/${page}
-    DEPENDS ${CMAKE_SOURCE_DIR}/man/${page}
+    DEPENDS ${CMAKE_BINARY_DIR}/man/source/${page}
     COMMENT "Compressing the manual page ${page}"
     VERBATIM)
   list(APPEND korvitan_man_pages ${gz})
@@ -74,10 +85,14 @@ add_custom_target(install_data ALL DEPENDS ${korvitan_icon_pngs} ${korvitan_man_
 # Installs this build into a temporary prefix and checks every file there
 # with the tool the desktop uses to read it. It needs both programs.
 if(KORVITAN_TESTS AND TARGET korvitan AND TARGET korvitan-cli)
+  # Loads the installed icon through GTK's icon theme, as a desktop does.
+  add_executable(icon_check tests/support/icon_check.cpp)
+  target_link_libraries(icon_check PRIVATE PkgConfig::GTK3)
   add_test(NAME install_tree
     COMMAND ${CMAKE_COMMAND} -E env
       KORVITAN_BUILD_DIR=${CMAKE_BINARY_DIR}
       KORVITAN_DEMO_DIR=${KORVITAN_DEMO_DIR}
+      KORVITAN_ICON_CHECK=$<TARGET_FILE:icon_check>
       bash ${CMAKE_SOURCE_DIR}/tests/install_test.sh)
   set_tests_properties(install_tree PROPERTIES TIMEOUT 120 LABELS "install")
 endif()

@@ -1,6 +1,6 @@
-# win32-resources.cmake - the icon and the version information of
-# korvitan.exe (res/version.rc). Included by cmake/win32.cmake after the
-# korvitan target is defined.
+# win32-resources.cmake - the icon, the application manifest and the
+# version information of korvitan.exe (res/version.rc). Included by
+# cmake/win32.cmake after the korvitan target is defined.
 #
 # The icon is drawn once, as data/icons/org.korvitan.Korvitan.svg; here it is
 # rendered at 16, 32, 48 and 256 pixels and packed into one .ico (the
@@ -27,7 +27,11 @@ add_custom_command(OUTPUT ${korvitan_ico}
   COMMENT "Making the program's icon"
   VERBATIM)
 
+# The manifest names the version too; it is filled in from project(VERSION).
+set(korvitan_manifest ${korvitan_res_dir}/korvitan.manifest)
+configure_file(${CMAKE_SOURCE_DIR}/res/korvitan.manifest.in ${korvitan_manifest} @ONLY)
+
 target_sources(korvitan PRIVATE ${CMAKE_SOURCE_DIR}/res/version.rc)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/res/version.rc PROPERTIES
-  OBJECT_DEPENDS ${korvitan_ico}
+  OBJECT_DEPENDS "${korvitan_ico};${korvitan_manifest}"
   INCLUDE_DIRECTORIES ${korvitan_res_dir})

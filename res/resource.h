@@ -24,14 +24,12 @@
 #define IDM_FIRST_COMMAND IDM_ABOUT
 #define IDM_LAST_COMMAND IDM_VIEW_3DZ
 
-/* The program's version, as the About box's first line and
- * korvitan-cli --version show it. */
-#define KORVITAN_VERSION "1.0"
+/* The program's version (KORVITAN_VERSION, as every --version prints it),
+ * made by the build from project(VERSION). */
+#include "korvitan_version.h"
 
-/* The five centred lines of the About box. The resource compiler does not
- * join string literals, so the version is written out in the first line;
- * korvitan-cli checks at compile time that the two agree. */
-#define ABOUT_LINE1 "KORVITAN, Ver 1.0"
+/* The five centred lines of the About box; the first names the version. */
+#define ABOUT_LINE1 KORVITAN_VERSION_LINE
 #define ABOUT_LINE2 "Edge skeleton viewer for level files"
 #define ABOUT_LINE3 "and the archives that hold them"
 #define ABOUT_LINE4 "Written by the KORVITAN developers"

@@ -3,9 +3,11 @@
 # on hostile files written here, checked by what it prints, its exit status
 # and the pixels of the pictures it writes.
 #
-# Needs KORVITAN_CLI, KORVITAN_MKDEMO and KORVITAN_PNG_CHECK (set by CTest).
+# Needs KORVITAN_CLI, KORVITAN_MKDEMO, KORVITAN_PNG_CHECK and KORVITAN_VERSION
+# (set by CTest).
 set -u
 cli=${KORVITAN_CLI:?}
+version=${KORVITAN_VERSION:?}
 mkdemo=${KORVITAN_MKDEMO:?}
 png_check=${KORVITAN_PNG_CHECK:?}
 
@@ -64,7 +66,7 @@ run 2 geometry "$bsp" --view diagonal && pass
 run 2 geometry "$bsp" --view xy --size 12by4 && pass
 run 2 render "$bsp" --view xy -o "$work/x.gif" && pass
 run 2 info "$bsp" --frobnicate && pass
-run 0 --version && [ "$(cat "$work/out")" = "korvitan-cli 1.0" ] && pass || fail "--version"
+run 0 --version && [ "$(cat "$work/out")" = "korvitan-cli $version" ] && pass || fail "--version"
 long=$(printf '%05000d' 0)
 for command in maps info; do
     run 1 "$command" "$long.pak" && grep -q '^korvitan-cli: path too long: ' "$work/err" && pass ||

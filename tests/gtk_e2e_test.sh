@@ -5,9 +5,10 @@
 # dialogs, and the drawing area's pixels, which must equal bit for bit what
 # `korvitan-cli render` writes for the same size.
 #
-# Needs KORVITAN, KORVITAN_CLI, KORVITAN_MKDEMO and KORVITAN_DRAG_SOURCE
-# (set by CTest), and Xvfb, xdotool, ImageMagick, xclip and xprop. With KORVITAN_E2E_KEEP set, the
-# work folder with the last pictures is kept for a look after a failure.
+# Needs KORVITAN, KORVITAN_CLI, KORVITAN_MKDEMO, KORVITAN_DRAG_SOURCE and
+# KORVITAN_VERSION (set by CTest), and Xvfb, xdotool, ImageMagick, xclip and
+# xprop. With KORVITAN_E2E_KEEP set, the work folder with the last pictures
+# is kept for a look after a failure.
 #
 # The drawing area is found in the window's own picture: it fills the window
 # below the menu bar, so while nothing is loaded it is the block of pure
@@ -18,6 +19,7 @@
 set -u
 korvitan=${KORVITAN:?}
 cli=${KORVITAN_CLI:?}
+version=${KORVITAN_VERSION:?}
 mkdemo=${KORVITAN_MKDEMO:?}
 drag_source=${KORVITAN_DRAG_SOURCE:?}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -63,7 +65,7 @@ check "--help prints the usage on stdout and exits 0 (was $status)" \
     eval '[ "$status" = 0 ] && grep -q "^  korvitan .*\[FILE\]$" "$work/out"'
 without_display --version
 check "--version prints the version and exits 0 (was $status)" \
-    eval '[ "$status" = 0 ] && [ "$(cat "$work/out")" = "korvitan 1.0" ]'
+    eval '[ "$status" = 0 ] && [ "$(cat "$work/out")" = "korvitan $version" ]'
 without_display --frobnicate "$bsp"
 check "an unknown option prints the usage on stderr and exits 2 (was $status)" \
     eval '[ "$status" = 2 ] && [ ! -s "$work/out" ] && grep -q "^  korvitan .*\[FILE\]$" "$work/err"'
@@ -221,11 +223,11 @@ untrack() {
     XS_PIDS=("${kept[@]}")
 }
 
-# exit_through_menu: File > Exit closes the window and ends the program
-# with status 0.
+# exit_through_menu [KEYS...]: File > Exit (or the keys given) closes the
+# window and ends the program with status 0.
 _ended() { local state; state=$(ps -o stat= -p "$pid" 2>/dev/null); [ -z "$state" ] || [[ $state == Z* ]]; }
 exit_through_menu() {
-    command_keys alt+f x
+    if [ $# -gt 0 ]; then command_keys "$@"; else command_keys alt+f x; fi
     check "Exit closes the window" xs_wait_gone "$main" 10
     # An ended child stays a zombie until it is waited for.
     check "Exit ends the program" xs_poll 10 _ended
@@ -618,6 +620,89 @@ check "files are dropped" drag_onto_main "$odd" "$pak"
 check "a dropped file is titled with its path" title_is "KORVITAN - $odd"
 check "a dropped file is drawn" shows "$odd" --view xy
 exit_through_menu
+
+# ---- Keys, and what a screen reader is told ------------------------------------------
+# A private accessibility bus and its registry, found by the program and by
+# the client below through AT_SPI_BUS_ADDRESS; both are stopped by id at the
+# end. The client, in Debian's Python, prints one line per accessible
+# object: role|name|description|keys.
+a11y_bus=unix:path=$work/a11y-bus
+dbus-daemon --config-file=/usr/share/defaults/at-spi2/accessibility.conf --address="$a11y_bus" \
+    --nofork --nopidfile >/dev/null 2>&1 &
+xs_track $!
+_bus_up() { [ -S "$work/a11y-bus" ]; }
+xs_poll 10 _bus_up || fail "the accessibility bus did not start"
+export AT_SPI_BUS_ADDRESS=$a11y_bus
+/usr/libexec/at-spi2-registryd >/dev/null 2>&1 &
+xs_track $!
+_registry_up() {
+    dbus-send --bus="$a11y_bus" --print-reply --dest=org.freedesktop.DBus / \
+        org.freedesktop.DBus.NameHasOwner string:org.a11y.atspi.Registry 2>/dev/null | grep -q 'boolean true'
+}
+xs_poll 10 _registry_up || fail "the accessibility registry did not start"
+unset NO_AT_BRIDGE
+
+# told LINE: the program tells the accessibility bus exactly LINE, among others.
+_told() {
+    /usr/bin/python3 "$here/support/accessible_tree.py" org.korvitan.Korvitan >"$work/tree.txt" 2>/dev/null &&
+        grep -qxF "$1" "$work/tree.txt"
+}
+told() { xs_poll 10 _told "$1" || { sed 's/^/  told: /' "$work/tree.txt" >&2; return 1; }; }
+described() { told "drawing area|Level drawing|$1|"; }
+
+start_korvitan "$bsp"
+main=$(xs_wait_window '^KORVITAN - ' 30) || fail "no window for korvitan FILE"
+check "the drawing area is described by its view and file" described "X-Y view of $bsp"
+
+# Each menu item shows its key beside it, as the item's key binding
+# (mnemonic;path;key) says.
+shown_keys=(
+    "menu item|Open .PAK ...||p;<Alt>f:p;<Primary><Shift>o"
+    "menu item|Open .BSP ...||b;<Alt>f:b;<Primary>o"
+    "menu item|Exit||x;<Alt>f:x;<Primary>q"
+    "check menu item|X-Y||;;1" "check menu item|X-Z||;;2" "check menu item|Y-Z||;;3"
+    "check menu item|3D (X)||;;4" "check menu item|3D (Y)||;;5" "check menu item|3D (Z)||;;6"
+)
+for line in "${shown_keys[@]}"; do
+    check "the menus do not show '$line'" told "$line"
+done
+
+# 1 to 6 choose the views in menu order, in any order, and the description
+# follows.
+view_names=("X-Y" "X-Z" "Y-Z" "3D (X)" "3D (Y)" "3D (Z)")
+for key in 6 2 4 1 5 3; do
+    command_keys "$key"
+    check "key $key draws ${views[$((key - 1))]}" shows "$bsp" --view "${views[$((key - 1))]}"
+    check "key $key: the description names ${view_names[$((key - 1))]}" \
+        described "${view_names[$((key - 1))]} view of $bsp"
+done
+
+# Ctrl+Shift+O is Open .PAK ...: the map list, which has a name of its own.
+command_keys ctrl+shift+o
+chooser=$(xs_wait_window '^Select file to Open$' 20) || fail "Ctrl+Shift+O shows no file chooser"
+focus "$chooser"
+xdotool key ctrl+l
+xdotool type --delay 15 "$pak"
+xdotool key Return
+dialog=$(xs_wait_window '^Select a MAP!$' 20) || fail "Ctrl+Shift+O on an archive shows no map list"
+check "the map list is named" told "table|Maps in the archive||"
+xdotool mousemove --window "$dialog" 60 18 click 1
+xdotool mousemove 1270 1010
+focus "$dialog"
+xdotool key Tab Return
+check "the first map of the archive is opened" title_is "KORVITAN - maps/demo.bsp"
+check "an archive's map is described with the archive" described "Y-Z view of maps/demo.bsp in $pak"
+
+# Ctrl+O is Open .BSP ...: the level is let go before the chooser opens.
+command_keys ctrl+o
+chooser=$(xs_wait_window '^Select file to Open$' 20) || fail "Ctrl+O shows no file chooser"
+focus "$chooser"
+xdotool key Escape
+check "Escape closes the file chooser" xs_wait_gone "$chooser" 10
+check "after a cancel the description says no level is loaded" described "Y-Z view, no level loaded"
+
+# Ctrl+Q is Exit.
+exit_through_menu ctrl+q
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -7,7 +7,10 @@
 #     both manual pages (groff, not one warning);
 #   - the names the files point at are installed: the programs the desktop
 #     entry, the thumbnailer and the metainfo run or provide, and the icon in
-#     each size, the PNGs rendered at their nominal size;
+#     each size, the PNGs rendered at their nominal size, the files the
+#     manual page names (the README);
+#   - the icon as GTK's icon theme loads it, at every size from a menu's to
+#     the application grid's and at scale 2 (tests/support/icon_check.cpp);
 #   - the MIME types as GIO sees them with the prefix on XDG_DATA_DIRS: the demo
 #     files and a PK3 by name (a ZIP stays a ZIP), and level files with
 #     another name by their first bytes
@@ -16,10 +19,11 @@
 #   - last, the thumbnailer: its Exec line run as a file manager runs it.
 #
 # Needs (set by CTest, see cmake/install.cmake): KORVITAN_BUILD_DIR (a built
-# tree with korvitan and korvitan-cli), KORVITAN_DEMO_DIR.
+# tree with korvitan and korvitan-cli), KORVITAN_DEMO_DIR, KORVITAN_ICON_CHECK.
 set -u
 build=${KORVITAN_BUILD_DIR:?}
 demo=${KORVITAN_DEMO_DIR:?}
+icon_check=${KORVITAN_ICON_CHECK:?}
 app=org.korvitan.Korvitan
 
 passed=0
@@ -95,6 +99,12 @@ check_references() {
         local png=$share/icons/hicolor/${size}x$size/apps/$icon.png got
         got=$(png_size "$png")
         check "the ${size}x$size icon is '${got:-no PNG}'" test "$got" = "$size $size"
+    done
+    check "GTK's icon theme does not load $icon at every size" quiet "$icon_check" "$share/icons" "$icon"
+    # The files korvitan(1) names under the prefix, the README among them.
+    local named
+    for named in $(zcat "$share/man/man1/korvitan.1.gz" | sed -n 's:^\.I PREFIX/::p'); do
+        check "korvitan(1) names $named, which is not installed" test -s "$prefix/$named"
     done
     # Every type the entries name is one the MIME database knows once ours
     # is added; a typo would otherwise go unnoticed.

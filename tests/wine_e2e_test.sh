@@ -13,7 +13,7 @@
 # .exe with windres and checks them against what the program is built to
 # carry: styles, positions, sizes, identifiers and texts.
 #
-# Needs (set by CTest, see CMakeLists.txt): KORVITAN_WINDOWS_EXE,
+# Needs (set by CTest, see CMakeLists.txt): KORVITAN_WINDOWS_EXE, KORVITAN_VERSION,
 # KORVITAN_CLI, KORVITAN_DEMO_DIR, KORVITAN_WINDRES (the cross windres,
 # which reads resources out of an .exe); KORVITAN_PNG_CHECK is used to name the
 # first differing pixel when a picture does not match. KORVITAN_WINE_SHOTS
@@ -37,6 +37,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/support/winesession.sh"
 
 exe=${KORVITAN_WINDOWS_EXE:?}
+version=${KORVITAN_VERSION:?}
 cli=${KORVITAN_CLI:?}
 demo=${KORVITAN_DEMO_DIR:?}
 windres=${KORVITAN_WINDRES:?}
@@ -64,7 +65,7 @@ die() { fail "$*"; echo "$passed passed, $failed failed"; exit 1; }
 # The menu and the two dialogs as windres decompiles them, memory flags
 # dropped; the four credit lines of the About box may say anything.
 expected_templates() {
-    cat <<'RC'
+    sed "s/@VERSION@/$version/" <<'RC'
 "KORVITANMENU" MENU
 BEGIN
   POPUP "&File"
@@ -93,7 +94,7 @@ END
 STYLE 0xc80080
 CAPTION "About KORVITAN"
 BEGIN
-  CONTROL "KORVITAN, Ver 1.0", 65535, "STATIC", 0x50020001, 0, 5, 144, 8
+  CONTROL "KORVITAN, Ver @VERSION@", 65535, "STATIC", 0x50020001, 0, 5, 144, 8
   CONTROL "(credit)", 65535, "STATIC", 0x50020001, 0, 14, 144, 8
   CONTROL "(credit)", 65535, "STATIC", 0x50020001, 0, 24, 144, 8
   CONTROL "(credit)", 65535, "STATIC", 0x50020001, 0, 34, 144, 8
@@ -117,7 +118,7 @@ RC
 awk '/^\/\* Type: /{ type = $3 } type == "menu" || type == "dialog"' "$work/templates.rc" |
 sed -e '/^\/\*.*\*\/$/d' -e '/^\/\*/,/\*\/$/d' -e '/^LANGUAGE /d' -e '/^$/d' \
     -e 's/ \(MOVEABLE\|PURE\|DISCARDABLE\|IMPURE\|FIXED\|PRELOAD\|LOADONCALL\)//g' \
-    -e '/"KORVITAN, Ver 1.0"/!s/CONTROL "[^"]*", 65535, "STATIC", \(.*\), \(14\|24\|34\|44\), 144, 8$/CONTROL "(credit)", 65535, "STATIC", \1, \2, 144, 8/' \
+    -e '/"KORVITAN, Ver [^"]*"/!s/CONTROL "[^"]*", 65535, "STATIC", \(.*\), \(14\|24\|34\|44\), 144, 8$/CONTROL "(credit)", 65535, "STATIC", \1, \2, 144, 8/' \
     >"$work/templates.txt"
 if diff -u <(expected_templates) "$work/templates.txt" >"$work/templates.diff"; then
     pass

@@ -1,7 +1,8 @@
 ; korvitan.nsi - the Windows installer of KORVITAN.
 ;
 ; Built by scripts/build-installer, which defines:
-;   VERSION   the version, as project(VERSION) in CMakeLists.txt says ("1.0")
+;   VERSION   the version, as project(VERSION) in CMakeLists.txt gives it
+;   VERSION_QUAD  the same as four numbers, for the version resource
 ;   EXE       korvitan.exe to install
 ;   ICON      the program's .ico, used for the installer and uninstaller too
 ;   LICENSE   LICENSE.txt and README    README.txt (both with CRLF lines)
@@ -9,15 +10,20 @@
 ;
 ; Installs for all users into $PROGRAMFILES64\KORVITAN with a Start-menu
 ; shortcut and an entry in Apps & Features; no file associations. /S
-; installs and uninstalls without a window.
+; installs and uninstalls without a window. The uninstaller removes nothing
+; while KORVITAN is running: it asks for the program to be closed and looks
+; again, or, with /S, exits with error level 2.
 Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
 !include "MUI2.nsh"
+!include "FileFunc.nsh"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\KORVITAN"
+; The class of KORVITAN's main window, by which a running program is found.
+!define WINDOW_CLASS "KORVITANWClass"
 
 Name "KORVITAN"
 OutFile "${OUTFILE}"
@@ -25,10 +31,10 @@ InstallDir "$PROGRAMFILES64\KORVITAN"
 ; A folder chosen in an earlier install is offered again.
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 
-VIProductVersion "${VERSION}.0.0"
+VIProductVersion "${VERSION_QUAD}"
 VIAddVersionKey /LANG=1033 "ProductName" "KORVITAN"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
-VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}.0.0"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION_QUAD}"
 VIAddVersionKey /LANG=1033 "FileDescription" "KORVITAN ${VERSION} setup"
 VIAddVersionKey /LANG=1033 "CompanyName" "the KORVITAN developers"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 the KORVITAN developers; MIT licence"
@@ -54,6 +60,28 @@ FunctionEnd
 Function un.onInit
     SetRegView 64
     SetShellVarContext all
+    Call un.WaitForProgramClosed
+FunctionEnd
+
+; Windows keeps a running program's file, so an uninstall while KORVITAN
+; runs would remove everything around korvitan.exe, the entry in Apps &
+; Features included, and leave the program and its folder behind with no
+; way to remove them. So nothing is removed until no window of KORVITAN's
+; class is left: the user is asked to close it and it is looked for again;
+; Cancel, or a silent uninstall, ends with error level 2 (the script
+; aborted) and everything in place.
+Function un.WaitForProgramClosed
+    running:
+    FindWindow $0 "${WINDOW_CLASS}"
+    StrCmp $0 0 closed
+    IfSilent refuse
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+        "KORVITAN is running.$\r$\nClose it, then choose Retry to uninstall it." \
+        /SD IDCANCEL IDRETRY running
+    refuse:
+    SetErrorLevel 2
+    Quit
+    closed:
 FunctionEnd
 
 Section "KORVITAN"
@@ -74,6 +102,10 @@ Section "KORVITAN"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+    ; What Apps & Features shows as the size: the folder's files, in KiB.
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    IntFmt $0 "0x%08X" $0
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
 SectionEnd
 
 Section "Uninstall"

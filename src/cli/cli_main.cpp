@@ -67,18 +67,6 @@ static const char USAGE_TEXT[] =
 
 enum { MAX_PICTURE_SIDE = 16384, DEFAULT_THUMBNAIL_SIDE = 256, MAX_THUMBNAIL_SIDE = 4096 };
 
-// "KORVITAN, Ver 1.0" must end in the version --version prints.
-static constexpr bool EndsWith(const char *text, const char *suffix) {
-    size_t n = 0, k = 0;
-    while (text[n]) n++;
-    while (suffix[k]) k++;
-    if (k > n) return false;
-    for (size_t i = 0; i < k; i++)
-        if (text[n - k + i] != suffix[i]) return false;
-    return true;
-}
-static_assert(EndsWith(ABOUT_LINE1, " " KORVITAN_VERSION), "the About box shows another version");
-
 struct CliArgs {
     const char *command;
     const char *file;

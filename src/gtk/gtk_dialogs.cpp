@@ -152,6 +152,8 @@ static GtkWidget *NewMapList(PlatDialog *dialog) {
     gtk_tree_view_insert_column_with_attributes(dialog->list, -1, nullptr, gtk_cell_renderer_text_new(),
                                                 "text", 0, nullptr);
     gtk_tree_selection_set_mode(gtk_tree_view_get_selection(dialog->list), GTK_SELECTION_SINGLE);
+    // The list has no header to name it, so a screen reader is told.
+    atk_object_set_name(gtk_widget_get_accessible(list), "Maps in the archive");
 
     GtkWidget *scroller = gtk_scrolled_window_new(nullptr, nullptr);
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);

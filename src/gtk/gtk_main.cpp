@@ -13,8 +13,12 @@
 //   window destroyed         -> OnDestroy, which ends the loop with exit code 0
 //
 // The menus carry the same texts and command identifiers on every host; the
-// "&" that marks a mnemonic there becomes GTK's "_". There are no
-// accelerators.
+// "&" that marks a mnemonic there becomes GTK's "_". This program adds the
+// keys a GNOME user expects, shown in its menus: Ctrl+O, Ctrl+Shift+O,
+// Ctrl+Q, and 1 to 6 for the views (the Windows program has none).
+//
+// For screen readers the drawing area is described by the view it shows and
+// the level's name, kept current after every command and open.
 //
 // Beyond the menu, a file reaches the program two ways, both opened by
 // OpenFileByName as if chosen through the File menu:
@@ -28,6 +32,8 @@
 
 #include "archive/archive_layer.h"
 #include "gtk/gtk_backend.h"
+#include "map/load_report.h"
+#include "map/model.h"
 #include "platform/platform.h"
 #include "res/resource.h"
 #include "shell/shell.h"
@@ -76,6 +82,75 @@ static const MenuPopupText MENU_BAR[] = {
     {"&View", VIEW_ITEMS, G_N_ELEMENTS(VIEW_ITEMS)},
     {"&Help", HELP_ITEMS, G_N_ELEMENTS(HELP_ITEMS)},
 };
+
+// The keys of the menu commands, each shown beside its item when visible;
+// the keypad's digits choose the views too. None collides with the zoom
+// and pan keys (+ = - 0 Home and the arrows).
+struct MenuKey {
+    int command;
+    guint key;
+    GdkModifierType modifiers;
+    GtkAccelFlags flags;
+};
+static const GdkModifierType NO_MODIFIER = GdkModifierType(0);
+static const GdkModifierType CONTROL = GDK_CONTROL_MASK;
+static const GdkModifierType CONTROL_SHIFT = GdkModifierType(GDK_CONTROL_MASK | GDK_SHIFT_MASK);
+static const GtkAccelFlags HIDDEN = GtkAccelFlags(0);
+static const MenuKey MENU_KEYS[] = {
+    {IDM_OPENBSP, GDK_KEY_o, CONTROL, GTK_ACCEL_VISIBLE},
+    {IDM_OPENPAK, GDK_KEY_o, CONTROL_SHIFT, GTK_ACCEL_VISIBLE},
+    {IDM_EXIT, GDK_KEY_q, CONTROL, GTK_ACCEL_VISIBLE},
+    {IDM_VIEW_XY, GDK_KEY_1, NO_MODIFIER, GTK_ACCEL_VISIBLE},
+    {IDM_VIEW_XZ, GDK_KEY_2, NO_MODIFIER, GTK_ACCEL_VISIBLE},
+    {IDM_VIEW_YZ, GDK_KEY_3, NO_MODIFIER, GTK_ACCEL_VISIBLE},
+    {IDM_VIEW_3DX, GDK_KEY_4, NO_MODIFIER, GTK_ACCEL_VISIBLE},
+    {IDM_VIEW_3DY, GDK_KEY_5, NO_MODIFIER, GTK_ACCEL_VISIBLE},
+    {IDM_VIEW_3DZ, GDK_KEY_6, NO_MODIFIER, GTK_ACCEL_VISIBLE},
+    {IDM_VIEW_XY, GDK_KEY_KP_1, NO_MODIFIER, HIDDEN},
+    {IDM_VIEW_XZ, GDK_KEY_KP_2, NO_MODIFIER, HIDDEN},
+    {IDM_VIEW_YZ, GDK_KEY_KP_3, NO_MODIFIER, HIDDEN},
+    {IDM_VIEW_3DX, GDK_KEY_KP_4, NO_MODIFIER, HIDDEN},
+    {IDM_VIEW_3DY, GDK_KEY_KP_5, NO_MODIFIER, HIDDEN},
+    {IDM_VIEW_3DZ, GDK_KEY_KP_6, NO_MODIFIER, HIDDEN},
+};
+
+// ---- The drawing area to screen readers ---------------------------------------------
+
+// The view's name as its menu item shows it.
+static const char *ViewName(int view) {
+    for (const MenuItemText &item : VIEW_ITEMS)
+        if (item.text && item.command == view) return item.text;
+    return "no";
+}
+
+// Whether a level is in the model: the last load ended well and nothing has
+// released it since (an open command releases it before the file chooser).
+static int LevelShown(void) { return MapData.vertices && LastLoadResult().status == LOAD_LOADED; }
+
+// What the drawing shows, for the description of the drawing area:
+// "X-Y view of /path/level.bsp", "3D (Z) view of maps/e1.bsp in
+// /path/maps.pak", or "X-Y view, no level loaded".
+static char *DrawingDescription(void) {
+    const char *view = ViewName(ViewMode);
+    if (!LevelShown()) return g_strdup_printf("%s view, no level loaded", view);
+    if (MapData.dirList) return g_strdup_printf("%s view of %s in %s", view, selectedMapName, fileName);
+    return g_strdup_printf("%s view of %s", view, fileName);
+}
+
+// Called after anything that can change the view or the level: a command,
+// an open, the window's creation. Only a change is announced.
+static void DescribeDrawing(void) {
+    if (!gtkMainWindow.area) return;
+    char *text = DrawingDescription();
+    char *shown = GtkDisplayText(text);
+    AtkObject *accessible = gtk_widget_get_accessible(gtkMainWindow.area);
+    if (g_strcmp0(atk_object_get_description(accessible), shown) != 0)
+        atk_object_set_description(accessible, shown);
+    g_free(shown);
+    g_free(text);
+}
+
+// ---- The menu items and their marks ------------------------------------------------
 
 // Every command identifier, 100 to 110, has a slot.
 enum { FIRST_COMMAND = IDM_ABOUT, COMMAND_SLOTS = IDM_VIEW_3DZ - IDM_ABOUT + 1 };
@@ -133,6 +208,7 @@ static void OnMenuItemActivate(GtkMenuItem *, gpointer data) {
     commandRunning = 1;
     OnCommand(&gtkMainWindow, uint32_t(command));
     commandRunning = 0;
+    DescribeDrawing();
 }
 
 static GtkWidget *BuildMenuItem(const MenuItemText &text) {
@@ -149,7 +225,14 @@ static GtkWidget *BuildMenuItem(const MenuItemText &text) {
     return item;
 }
 
-static GtkWidget *BuildMenuBar(void) {
+// Each key activates its item, as a click does; the window holds the group.
+static void AddMenuKeys(GtkAccelGroup *keys) {
+    for (const MenuKey &key : MENU_KEYS)
+        if (MenuItemSlot *slot = SlotOf(key.command))
+            gtk_widget_add_accelerator(slot->item, "activate", keys, key.key, key.modifiers, key.flags);
+}
+
+static GtkWidget *BuildMenuBar(GtkAccelGroup *keys) {
     GtkWidget *bar = gtk_menu_bar_new();
     for (const MenuPopupText &popup : MENU_BAR) {
         GString *label = MnemonicLabel(popup.text);
@@ -161,6 +244,7 @@ static GtkWidget *BuildMenuBar(void) {
         gtk_menu_item_set_submenu(GTK_MENU_ITEM(top), menu);
         gtk_menu_shell_append(GTK_MENU_SHELL(bar), top);
     }
+    AddMenuKeys(keys);
     return bar;
 }
 
@@ -295,6 +379,7 @@ static gboolean OpenPendingFile(gpointer) {
         commandRunning = 1;
         OpenFileByName(&gtkMainWindow, path);
         commandRunning = 0;
+        DescribeDrawing();
     }
     g_free(path);
     return G_SOURCE_REMOVE;
@@ -380,8 +465,13 @@ static void CreateMainWindow(void) {
     g_signal_connect(area, "button-press-event", G_CALLBACK(OnAreaButtonPress), nullptr);
     g_signal_connect(area, "motion-notify-event", G_CALLBACK(OnAreaMotion), nullptr);
 
+    atk_object_set_name(gtk_widget_get_accessible(area), "Level drawing");
+
+    GtkAccelGroup *keys = gtk_accel_group_new();
+    gtk_window_add_accel_group(GTK_WINDOW(window), keys);
+    g_object_unref(keys);  // the window holds it
     GtkWidget *box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    gtk_box_pack_start(GTK_BOX(box), BuildMenuBar(), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), BuildMenuBar(keys), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(box), area, TRUE, TRUE, 0);
     gtk_container_add(GTK_CONTAINER(window), box);
     g_signal_connect(window, "destroy", G_CALLBACK(OnWindowDestroy), nullptr);
@@ -391,6 +481,7 @@ static void CreateMainWindow(void) {
     gtkMainWindow.window = window;
     gtkMainWindow.area = area;
     OnCreate(&gtkMainWindow);
+    DescribeDrawing();
     gtk_widget_show_all(window);
 }
 

@@ -16,7 +16,13 @@
 // can stand for a file too (memory_files.h): an archive entry inflated for
 // the level reader.
 //
-// The handle types are opaque: each backend defines the structs behind them.
+// The handle types are opaque to the core, and only what hands one out
+// defines it: PlatFile the file layer (src/system/); the others a backend,
+// as a struct where it needs one (the GTK backend for all four, the
+// command-line and recording backends for the window, the paint target and
+// the dialog). Where a system handle or a number serves, it is cast to the
+// pointer type and no struct exists: the Windows backend's HWND, HDC and
+// HCURSOR (src/win32/win32_backend.h), the recording backend's cursors.
 #ifndef KORVITAN_PLATFORM_H
 #define KORVITAN_PLATFORM_H
 
