@@ -55,9 +55,10 @@ struct BspHdr {
 };
 
 // The 160-byte header that starts with "IBSP": the identifying bytes, a
-// version (38 is the one read) and 19 lumps; vertices are lump 2, edges
-// (16-bit indices) lump 11. A header that starts with "QBSP" is the same,
-// with edges of two 32-bit indices.
+// version (38 is the one read with this header; 46 and 47 have the shorter
+// one of the levels that store surfaces, below) and 19 lumps; vertices are
+// lump 2, edges (16-bit indices) lump 11. A header that starts with "QBSP"
+// is the same, with edges of two 32-bit indices.
 enum {
     IBSP_LUMP_COUNT = 19,
     IBSP_LUMP_VERTICES = 2,
