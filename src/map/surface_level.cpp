@@ -36,7 +36,7 @@
 // Speed. Edges are made in one of three ways, all giving exactly the rule:
 // a planar surface stored as a polygon's fan (as writers store polygons)
 // has the polygon for its outline, made straight away; a surface of up to
-// 64 vertices whose triangles name only its own counts its pairs as bits
+// 256 vertices whose triangles name only its own counts its pairs as bits
 // of a matrix on the stack; any other counts them in the hash table, with
 // open addressing, cleared for each surface only as far as its size needs
 // (so clearing is linear in the level too). No allocation per edge or
@@ -106,8 +106,8 @@ uint64_t SlotsFor(uint64_t sides) { return sides + sides / 2 + 1; }
 
 // A surface whose vertices are at most this many (as nearly all are) and
 // whose triangles name only them counts its pairs in a matrix of bits on
-// the stack, a row of 64 bits for each of its vertices.
-enum { WINDOW = 64 };
+// the stack, a row for each of its vertices, as many bits to a row.
+enum { WINDOW = 256, WINDOW_WORDS = WINDOW * WINDOW / 64 };
 
 struct EdgeMaker {
     const int32_t *indices;
@@ -198,18 +198,20 @@ void HashedSoup(EdgeMaker *m, const Surface &s, Triangles tri) {
 
 // Makes the surface's edges with pairs held as bits: pair (a, b), a < b,
 // is bit b of row a, both counted from the surface's first vertex (its
-// relative numbers, then); seen marks a pair met in one triangle, shared
-// one met in more. Returns 0, having made nothing, when a triangle names a
-// vertex of the table outside the surface's own.
+// relative numbers, then), a row being as many 64-bit words as the surface
+// has vertices for; seen marks a pair met in one triangle, shared one met
+// in more. Returns 0, having made nothing, when a triangle names a vertex
+// of the table outside the surface's own.
 int MakeInWindow(EdgeMaker *m, const Surface &s, Triangles tri) {
     uint32_t first = uint32_t(s.firstVertex), size = uint32_t(s.vertexCount), start = m->count;
     // With the surface's vertices all in the table, a relative number below
     // its vertex count names a vertex of the table; one that is not below
     // names a vertex outside the table (skipped) or outside the surface.
     if (s.firstVertex < 0 || int64_t(first) + size > int64_t(m->vertexCount)) return 0;
-    uint64_t seen[WINDOW], shared[WINDOW];
-    std::memset(seen, 0, size * sizeof *seen);
-    std::memset(shared, 0, size * sizeof *shared);
+    uint32_t stride = (size + 63) / 64;
+    uint64_t seen[WINDOW_WORDS], shared[WINDOW_WORDS];
+    std::memset(seen, 0, size * stride * sizeof *seen);
+    if (s.type == SURFACE_PLANAR) std::memset(shared, 0, size * stride * sizeof *shared);
     const int32_t *index = m->indices + (s.firstIndex + 3 * tri.first);
     const int64_t count = tri.end - tri.first;
     uint32_t v[3];
@@ -220,17 +222,18 @@ int MakeInWindow(EdgeMaker *m, const Surface &s, Triangles tri) {
             m->count = start;
             return 0;
         }
-        uint32_t lo[3], hi[3];
+        uint32_t lo[3], hi[3], word[3];
         for (int j = 0; j < 3; j++) {
             uint32_t a = r[j], b = r[j == 2 ? 0 : j + 1];
             lo[j] = a < b ? a : b;
             hi[j] = a < b ? b : a;
+            word[j] = lo[j] * stride + hi[j] / 64;
         }
         if (s.type == SURFACE_SOUP) {
             for (int j = 0; j < 3; j++) {
-                uint64_t bit = 1ull << hi[j];
-                if (!(seen[lo[j]] & bit)) Emit(m, first + r[j], first + r[j == 2 ? 0 : j + 1]);
-                seen[lo[j]] |= bit;
+                uint64_t bit = 1ull << (hi[j] % 64);
+                if (!(seen[word[j]] & bit)) Emit(m, first + r[j], first + r[j == 2 ? 0 : j + 1]);
+                seen[word[j]] |= bit;
             }
             continue;
         }
@@ -241,9 +244,9 @@ int MakeInWindow(EdgeMaker *m, const Surface &s, Triangles tri) {
             if (degenerate && ((j > 0 && lo[j] == lo[0] && hi[j] == hi[0]) ||
                                (j == 2 && lo[2] == lo[1] && hi[2] == hi[1])))
                 continue;
-            uint64_t bit = 1ull << hi[j];
-            shared[lo[j]] |= seen[lo[j]] & bit;
-            seen[lo[j]] |= bit;
+            uint64_t bit = 1ull << (hi[j] % 64);
+            shared[word[j]] |= seen[word[j]] & bit;
+            seen[word[j]] |= bit;
         }
     }
     if (s.type == SURFACE_SOUP) return 1;
@@ -251,8 +254,8 @@ int MakeInWindow(EdgeMaker *m, const Surface &s, Triangles tri) {
         const uint32_t r[3] = {uint32_t(index[3 * k]), uint32_t(index[3 * k + 1]), uint32_t(index[3 * k + 2])};
         if ((r[0] >= size) | (r[1] >= size) | (r[2] >= size)) continue;
         for (int j = 0; j < 3; j++) {
-            uint32_t a = r[j], b = r[j == 2 ? 0 : j + 1];
-            if (!(shared[a < b ? a : b] >> (a < b ? b : a) & 1)) Emit(m, first + a, first + b);
+            uint32_t a = r[j], b = r[j == 2 ? 0 : j + 1], lo = a < b ? a : b, hi = a < b ? b : a;
+            if (!(shared[lo * stride + hi / 64] >> (hi % 64) & 1)) Emit(m, first + a, first + b);
         }
     }
     return 1;
