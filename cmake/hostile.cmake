@@ -7,8 +7,9 @@
 #                      report ending the run;
 #   KORVITAN_FUZZ      the core is also instrumented for coverage, and the
 #                      libFuzzer targets fuzz_level, fuzz_archive, fuzz_views
-#                      (the core, as the Windows program has it) and
-#                      fuzz_chain (the Linux programs' archive layer) are
+#                      (the core, as the Windows program has it),
+#                      fuzz_chain (the Linux programs' archive layer) and
+#                      fuzz_overlay (leak traces and portal files) are
 #                      built, with their seed corpus in fuzz-seeds/.
 #
 # In an ordinary build both are off and this file adds nothing.
@@ -41,7 +42,7 @@ if(KORVITAN_SANITIZE OR KORVITAN_FUZZ)
 endif()
 
 if(KORVITAN_FUZZ)
-  foreach(name level archive views chain)
+  foreach(name level archive views chain overlay)
     # The archive layer: the Linux programs' for the chains of archives,
     # the Windows program's (PAK only) for the rest.
     set(layer korvitan_pak_layer)
@@ -56,7 +57,7 @@ if(KORVITAN_FUZZ)
     # The recording backend answers the core's host calls, as in the tests.
     target_link_libraries(fuzz_${name} PRIVATE
       korvitan_core korvitan_shell korvitan_dialogs korvitan_raster korvitan_posix_files
-      ${layer} korvitan_writer korvitan_recording)
+      ${layer} korvitan_overlays korvitan_writer korvitan_recording)
     # Every seed (and every input a fuzzer once crashed on that could not be
     # written as a seed) runs once through the target's checks.
     set(inputs ${CMAKE_BINARY_DIR}/fuzz-seeds/${name})

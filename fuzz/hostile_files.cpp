@@ -471,3 +471,27 @@ Bytes LevelFromViewInput(const uint8_t *data, size_t size) {
     if (!edges.empty()) std::memcpy(edges.data(), p, edges.size() * sizeof(Edge));
     return LevelBytes(vertices, edges);
 }
+
+std::vector<HostileFile> HostileOverlayInputs(void) {
+    auto input = [](bool portals, const std::string &text) {
+        Bytes bytes(1, uint8_t(portals));
+        bytes.insert(bytes.end(), text.begin(), text.end());
+        return bytes;
+    };
+    const std::string portal = "4 0 1 (0 0 0) (64 0 0) (64 0 32) (0 0 32)\n";
+    const std::string endsEarly = "Portals: line 5: the file ends after 1 of 2 portals";
+    return {
+        Loads("leak", input(false, "-300 -200 50\n400.5 300.25 100\n1000 1500 1800\n")),
+        Loads("leak-crlf-blank", input(false, "1 2 3\r\n\r\n4 5 6\r\n")),
+        Loads("leak-extremes", input(false, "3.4028235e38 -3.4028235e38 1e-45\n-0 0 +1\n")),
+        Fails("leak-broken", input(false, "1 2 3\n4 5\n"), "Leak trace: line 2: expected three numbers x y z"),
+        Loads("prt1", input(true, "PRT1\n3\n1\n" + portal)),
+        Loads("prt1-faces", input(true, "PRT1\n3\n1\n2\n4 0 1 1 (0 0 0) (64 0 0) (64 0 32) (0 0 32)\n4 0 (1 1 1) (2 2 2) (3 3 3) (4 4 4)\n")),
+        Loads("prt1-am", input(true, "PRT1-AM\n2\n1\n3\n" + portal + "0\n0\n1\n")),
+        Loads("prt2", input(true, "PRT2\n3\n2\n1\n" + portal + "0\n1\n1\n")),
+        Fails("prt-ends-early", input(true, "PRT1\n3\n2\n" + portal), endsEarly.c_str()),
+        Fails("prt-huge-count", input(true, "PRT1\n3\n999999999999\n" + portal),
+              "Portals: line 5: the file ends after 1 of 999999999999 portals"),
+        Fails("prt-unknown", input(true, "PRT9\n"), "Portals: line 1: expected PRT1, PRT1-AM or PRT2"),
+    };
+}

@@ -34,6 +34,11 @@ std::vector<HostileFile> HostileArchives(void);
 // Inputs of the views fuzzer (see LevelFromViewInput); each loads.
 std::vector<HostileFile> HostileViewInputs(void);
 
+// Inputs of the overlay fuzzer: byte 0 chooses the kind (even: a leak
+// trace, odd: a portal file), the rest is the file's text. `loads` says the
+// whole text is read; `message` is the one the reader gives, if any.
+std::vector<HostileFile> HostileOverlayInputs(void);
+
 // What a load of a file of fileSize bytes may allocate: no block larger
 // than largest, no more than total in all. Every table lies inside the file,
 // so a level with an edge table takes at most the file's size for each of

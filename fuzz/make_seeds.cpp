@@ -1,9 +1,10 @@
 // make_seeds.cpp - writes the fuzzers' seed corpus with our own writer.
 //
 //   make_seeds DIR
-//       writes DIR/level/NAME.bsp, DIR/archive/NAME.pak and DIR/views/NAME.in:
-//       valid files, one file for each way a load can fail, and the numbers
-//       the views must survive (see hostile_files.h).
+//       writes DIR/level/NAME.bsp, DIR/archive/NAME.pak, DIR/views/NAME.in
+//       and DIR/overlay/NAME.in: valid files, one file for each way a load
+//       can fail, the numbers the views must survive and overlay files of
+//       every layout (see hostile_files.h).
 //   make_seeds --views-levels OUTDIR IN...
 //       writes OUTDIR/NAME.bsp, the level the views fuzzer builds from each
 //       input IN named NAME, so that korvitan-cli can be run over that
@@ -76,6 +77,7 @@ int main(int argc, char **argv) {
     std::string dir = argv[1];
     int ok = MakeDir(dir) && WriteAll(dir + "/level", HostileLevels(), ".bsp") &&
              WriteAll(dir + "/archive", HostileArchives(), ".pak") &&
-             WriteAll(dir + "/views", HostileViewInputs(), ".in");
+             WriteAll(dir + "/views", HostileViewInputs(), ".in") &&
+             WriteAll(dir + "/overlay", HostileOverlayInputs(), ".in");
     return ok ? 0 : 1;
 }

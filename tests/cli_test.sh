@@ -289,6 +289,101 @@ read -r bomb_status bomb_peak bomb_message <<<"$bomb"
     fail "the bomb: $bomb"
 [ "$bomb_peak" -lt $((64 * 1024)) ] && pass || fail "the bomb took $bomb_peak KiB at its peak"
 
+# ---- Overlays: a leak trace in red and portals in blue over the level ------------------
+# Files of our own, the portals in each of the three layouts (one with the
+# extra number some writers put on each portal line); the pixels must be
+# those of the level with the overlay's segments drawn over it, the
+# segments worked out here (support/overlay_geometry.py) from the bounds.
+ov=$work/overlays
+mkdir -p "$ov"
+geometry_of() { /usr/bin/python3 "$(dirname "$0")/support/overlay_geometry.py" "$@"; }
+printf '%s\n' "-300 -200 50" "400.5 300.25 100" "1000 1500 1800" "2200 1900 2100" >"$ov/demo.pts"
+portal_a="4 0 1 (0 0 0) (1024 0 0) (1024 0 512) (0 0 512)"
+portal_b="3 1 2 (-64 256 128) (900.5 1200 128) (200 1700 900)"
+printf '%s\n' PRT1 3 2 "4 0 1 0 ${portal_a#4 0 1 }" "3 1 2 1 ${portal_b#3 1 2 }" >"$ov/prt1.prt"
+printf '%s\n' PRT1-AM 3 2 3 "$portal_a" "$portal_b" 0 1 2 >"$ov/prt1-am.prt"
+printf '%s\n' PRT2 3 3 2 "$portal_a" "$portal_b" 0 1 2 >"$ov/prt2.prt"
+bounds=$(sed -n 's/^bounds //p' "$work/info_bsp")
+for variant in prt1 prt1-am prt2; do
+    for view in xy xz yz 3dx 3dy 3dz; do
+        run 0 geometry "$bsp" --view "$view" --size 500x400 && cp "$work/out" "$work/geo.txt" &&
+        geometry_of "$view" "$bounds" 3 "$ov/$variant.prt" >>"$work/geo.txt" &&
+        geometry_of "$view" "$bounds" 2 "$ov/demo.pts" >>"$work/geo.txt" &&
+        run 0 render "$bsp" --view "$view" --size 500x400 --leak "$ov/demo.pts" --portals "$ov/$variant.prt" \
+            -o "$ov/$variant-$view.png" &&
+        "$png_check" "$ov/$variant-$view.png" "$work/geo.txt" >/dev/null && pass ||
+            fail "render $view with the leak trace and $variant: $("$png_check" "$ov/$variant-$view.png" "$work/geo.txt" 2>&1)"
+    done
+done
+# A picture with an overlay is a 2-bit palette PNG: white, black, red, blue.
+[ "$(od -An -tu1 -j24 -N2 "$ov/prt2-xy.png" | tr -s ' ')" = " 2 3" ] &&
+    od -An -tx1 -j33 -N24 "$ov/prt2-xy.png" | tr -d ' \n' | grep -q '^0000000c504c5445ffffff000000ff00000000ff' &&
+    pass || fail "an overlay's picture is not a palette PNG of white, black, red, blue: $(file "$ov/prt2-xy.png")"
+# At the X-Y view's own extent one unit is one pixel, so a horizontal leak
+# from (100, 500) to (600, 500) is red from x = trunc(100 + 118.25 + 10) to
+# trunc(600 + 118.25 + 10) - 1 on row trunc(1792 - 500 + 10): 228 to 727 on
+# row 1302, drawn over the level's black.
+printf '%s\n' "100 500 0" "600 500 0" >"$ov/flat.pts"
+read -r _ full_w full_h < <("$cli" geometry "$bsp" --view xy | head -n 1)
+run 0 render "$bsp" --view xy --size "${full_w}x$full_h" --leak "$ov/flat.pts" -o "$ov/flat.png" &&
+red=$(/usr/bin/python3 - "$ov/flat.png" <<'PYTHON'
+import struct, sys, zlib
+data = open(sys.argv[1], "rb").read()
+at, idat = 8, b""
+while at < len(data):
+    length, kind = struct.unpack(">I4s", data[at:at + 8])
+    body = data[at + 8:at + 8 + length]
+    if kind == b"IHDR": width, height, depth, colour = struct.unpack(">IIBB", body[:10])
+    if kind == b"PLTE": palette = [body[i:i + 3] for i in range(0, length, 3)]
+    if kind == b"IDAT": idat += body
+    at += 12 + length
+raw, stride, prior, rows = zlib.decompress(idat), (width * depth + 7) // 8, None, []
+for y in range(height):
+    kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+    up = prior or bytearray(stride)
+    for i in range(stride):
+        a, b, c = line[i - 1] if i else 0, up[i], up[i - 1] if i else 0
+        p = a + b - c
+        pred = [0, a, b, (a + b) // 2, a if abs(p - a) <= abs(p - b) and abs(p - a) <= abs(p - c) else b if abs(p - b) <= abs(p - c) else c][kind]
+        line[i] = (line[i] + pred) & 255
+    rows.append(line)
+    prior = line
+per = 8 // depth
+for y, line in enumerate(rows):
+    xs = [x for x in range(width) if palette[(line[x // per] >> (8 - depth * (x % per + 1))) & (2 ** depth - 1)] == b"\xff\x00\x00"]
+    if xs: print(y, xs[0], xs[-1], len(xs))
+PYTHON
+) && [ "$red" = "1302 228 727 500" ] && pass || fail "the flat leak's red pixels: $red"
+# Broken files draw what they held up to the broken line, which stderr
+# names; the picture is what the lines before it draw. A file that cannot
+# be read fails the command.
+printf '%s\n' "1 2 3" "400 500 600" "7 8" "9 9 9" >"$ov/broken.pts"
+head -n 2 "$ov/broken.pts" >"$ov/whole.pts"
+printf '%s\n' PRT2 3 3 2 "$portal_a" "3 1 2 (0 0 0) (1 1 1)" >"$ov/broken.prt"
+printf '%s\n' PRT2 3 3 1 "$portal_a" >"$ov/whole.prt"
+for kind in leak portals; do
+    case $kind in
+        leak) broken=$ov/broken.pts whole=$ov/whole.pts message="Leak trace: line 3: expected three numbers x y z" ;;
+        portals) broken=$ov/broken.prt whole=$ov/whole.prt
+                 message="Portals: line 6: expected as many points (x y z) as the portal's point count" ;;
+    esac
+    run 0 render "$bsp" --view 3dz --size 300x200 "--$kind" "$broken" -o "$ov/broken.png" &&
+        expect_stderr "korvitan-cli: $message" &&
+        run 0 render "$bsp" --view 3dz --size 300x200 "--$kind" "$whole" -o "$ov/whole.png" &&
+        cmp -s "$ov/broken.png" "$ov/whole.png" && pass || fail "a broken $kind file draws what it held before"
+done
+run 1 render "$bsp" --view xy --portals "$ov/none.prt" -o "$ov/none.png" &&
+    expect_stderr "korvitan-cli: Portals: can't open file: $ov/none.prt" &&
+    [ ! -e "$ov/none.png" ] && pass || fail "a portal file that cannot be read"
+run 2 geometry "$bsp" --view xy --leak "$ov/demo.pts" && pass
+# A leak trace of a million points draws, every segment where it falls.
+awk 'BEGIN { for (i = 0; i < 1000000; i++) printf "%.3f %.3f %.3f\n", 1000 + 1100 * sin(i / 997), 900 + 1000 * cos(i / 1009), i / 400 }' \
+    >"$ov/million.pts"
+run 0 geometry "$bsp" --view 3dz --size 640x480 && cp "$work/out" "$work/geo.txt" &&
+    geometry_of 3dz "$bounds" 2 "$ov/million.pts" >>"$work/geo.txt" &&
+    run 0 render "$bsp" --view 3dz --size 640x480 --leak "$ov/million.pts" -o "$ov/million.png" &&
+    "$png_check" "$ov/million.png" "$work/geo.txt" >/dev/null && pass || fail "a million-point leak trace"
+
 # ---- Pictures are written whole or not at all -----------------------------------------
 run 0 render "$bsp" --view xy --size 64x48 -o "$work/before.png"
 mkdir "$work/folder.png"

@@ -10,11 +10,11 @@
 # xprop. With KORVITAN_E2E_KEEP set, the work folder with the last pictures
 # is kept for a look after a failure.
 #
-# The drawing area is found in the window's own picture: it fills the window
-# below the menu bar, so while nothing is loaded it is the block of pure
-# white rows at the bottom. The menu bar keeps its height when the window is
-# resized, so that one measurement places the area for the whole run; a
-# wrong measurement could not pass, since every picture is compared with its
+# The drawing area is a window of its own on the X server, between the
+# menu bar (and the info bar, while one is shown) and the status bar; its
+# place and size are read from the server before every comparison, so a
+# bar that comes or goes moves the comparison with the area. A wrong
+# measurement could not pass, since every picture is compared with its
 # rendering pixel for pixel.
 set -u
 korvitan=${KORVITAN:?}
@@ -45,7 +45,7 @@ check() {  # check DESCRIPTION COMMAND...
     if "$@"; then pass; else fail "$what"; fi
 }
 
-for tool in Xvfb xdotool import compare convert xclip xprop; do
+for tool in Xvfb xdotool import compare convert xclip xprop xwininfo xwd; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps)"
 done
 
@@ -151,41 +151,34 @@ open_view_menu() {
 same_picture() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
 different_picture() { ! same_picture "$1" "$2"; }
 
-# area_white: the drawing area, as measured at the start, is pure white.
-area_white() {
-    local w h
-    read -r w h < <(identify -format '%w %h\n' "$work/shot.png") || return 1
-    [ "$(convert "$work/shot.png" -crop "${w}x$((h - top))+0+$top" +repage -format '%[min]' info:)" = 65535 ]
+# measure_area: the drawing area's place in the main window and its size,
+# as ax ay aw ah: the one child window of the main window with an area
+# (GTK keeps a 1x1 window of its own there too).
+measure_area() {
+    local geometry
+    geometry=$(xwininfo -id "$main" -children 2>/dev/null |
+        sed -n 's/^ *0x[0-9a-f]* .*  \([0-9]*\)x\([0-9]*\)+\([0-9]*\)+\([0-9]*\)  .*$/\1 \2 \3 \4/p' |
+        awk '$1 > 1 && $2 > 1 { print $3, $4, $1, $2; exit }')
+    [ -n "$geometry" ] || return 1
+    read -r ax ay aw ah <<<"$geometry"
 }
 
-# find_area_top: the first row from which the window's picture is pure
-# white to the bottom, found by halving (the rows below it are all white,
-# the menu bar's are not).
-find_area_top() {
-    local w h low=0 high mid
-    read -r w h < <(identify -format '%w %h\n' "$work/shot.png") || return 1
-    high=$h
-    while [ "$low" -lt "$high" ]; do
-        mid=$(((low + high) / 2))
-        if [ "$(convert "$work/shot.png" -crop "${w}x$((h - mid))+0+$mid" +repage -format '%[min]' info:)" = 65535 ]; then
-            high=$mid
-        else
-            low=$((mid + 1))
-        fi
-    done
-    top=$low
-    [ "$top" -gt 0 ] && [ "$top" -lt $((h / 4)) ]
+# crop_area OUT.png: the drawing area out of the last shot.
+crop_area() { convert "$work/shot.png" -crop "${aw}x${ah}+${ax}+${ay}" +repage "$1"; }
+
+# area_white: the drawing area is pure white.
+area_white() {
+    measure_area || return 1
+    [ "$(convert "$work/shot.png" -crop "${aw}x${ah}+${ax}+${ay}" +repage -format '%[min]' info:)" = 65535 ]
 }
 
 # shows ARGS...: waits until the drawing area holds exactly the picture
 # `korvitan-cli render ARGS...` writes at the area's size.
 different=""
 _shows() {
-    shot || return 1
-    local w h
-    read -r w h < <(identify -format '%w %h\n' "$work/shot.png") || return 1
-    "$cli" render "$@" --size "${w}x$((h - top))" -o "$work/want.png" || return 1
-    convert "$work/shot.png" -crop "${w}x$((h - top))+0+$top" +repage "$work/area.png"
+    measure_area && shot || return 1
+    "$cli" render "$@" --size "${aw}x$ah" -o "$work/want.png" || return 1
+    crop_area "$work/area.png"
     different=$(compare -metric AE "$work/want.png" "$work/area.png" null: 2>&1)
     [ "$different" = 0 ]
 }
@@ -272,7 +265,7 @@ drag_onto_main() {
 start_korvitan
 main=$(xs_wait_window '^KORVITAN$' 30) || fail "no window titled KORVITAN"
 pass
-_measured() { shot && find_area_top; }
+_measured() { shot && area_white && [ "$ay" -gt 0 ]; }
 check "the drawing area below the menu bar is white" xs_poll 10 _measured
 
 # ---- A level through "Open .BSP ..." and the file chooser -----------------------------------
@@ -338,18 +331,16 @@ axis_zoom() {
 }
 axis_pan() { clamp $(( $2 + $4 )) 0 $(( $1 - $3 )); }   # FULL ORIGIN EXTENT DELTA
 # The view's full extent and the area's size for the current window size.
-zoom_start() {  # zoom_start VIEW
-    local w h
-    shot || return 1
-    read -r w h < <(identify -format '%w %h\n' "$work/shot.png")
-    cw=$w ch=$((h - top))
-    read -r _ W H < <("$cli" geometry "$bsp" --view "$1" --size "${cw}x$ch" | head -n 1)
+zoom_start() {  # zoom_start VIEW [LEVEL]
+    measure_area || return 1
+    cw=$aw ch=$ah
+    read -r _ W H < <("$cli" geometry "${2:-$bsp}" --view "$1" --size "${cw}x$ch" | head -n 1)
     ox=0 oy=0 ew=$W eh=$H
 }
 wheel() {  # wheel PX PY NOTCHES(+ in, - out), PX PY in the drawing area
     local n=$3 button=4 in=1
     (( n < 0 )) && { n=$(( -n )); button=5; in=0; }
-    xdotool mousemove --window "$main" "$1" $(( $2 + top ))
+    xdotool mousemove --window "$main" $(( $1 + ax )) $(( $2 + ay ))
     for ((k = 0; k < n; k++)); do
         xdotool click "$button"
         read -r ox ew < <(axis_zoom "$W" "$ox" "$ew" $(( ox + $(ratio "$1" "$ew" "$cw") )) "$in")
@@ -357,9 +348,9 @@ wheel() {  # wheel PX PY NOTCHES(+ in, - out), PX PY in the drawing area
     done
 }
 drag() {  # drag X0 Y0 X1 Y1, in the drawing area
-    xdotool mousemove --window "$main" "$1" $(( $2 + top )) mousedown 1
-    xdotool mousemove --window "$main" $(( ($1 + $3) / 2 )) $(( ($2 + $4) / 2 + top ))
-    xdotool mousemove --window "$main" "$3" $(( $4 + top )) mouseup 1
+    xdotool mousemove --window "$main" $(( $1 + ax )) $(( $2 + ay )) mousedown 1
+    xdotool mousemove --window "$main" $(( ($1 + $3) / 2 + ax )) $(( ($2 + $4) / 2 + ay ))
+    xdotool mousemove --window "$main" $(( $3 + ax )) $(( $4 + ay )) mouseup 1
     ox=$(axis_pan "$W" "$ox" "$ew" $(( -$(ratio $(( $3 - $1 )) "$ew" "$cw") )))
     oy=$(axis_pan "$H" "$oy" "$eh" $(( -$(ratio $(( $4 - $2 )) "$eh" "$ch") )))
 }
@@ -660,6 +651,7 @@ shown_keys=(
     "menu item|Open .PAK ...||p;<Alt>f:p;<Primary><Shift>o"
     "menu item|Open .BSP ...||b;<Alt>f:b;<Primary>o"
     "menu item|Exit||x;<Alt>f:x;<Primary>q"
+    "menu item|Reload||r;<Alt>f:r;F5"
     "check menu item|X-Y||;;1" "check menu item|X-Z||;;2" "check menu item|Y-Z||;;3"
     "check menu item|3D (X)||;;4" "check menu item|3D (Y)||;;5" "check menu item|3D (Z)||;;6"
 )
@@ -703,6 +695,133 @@ check "after a cancel the description says no level is loaded" described "Y-Z vi
 
 # Ctrl+Q is Exit.
 exit_through_menu ctrl+q
+
+# ---- The level designer's loop: reload, overlays, the status bar ----------------------
+# A level in a folder of its own, rewritten as a compiler rewrites it while
+# the program shows it zoomed in; the info bar and the status bar are read
+# through the accessibility bus.
+loop=$work/loop
+mkdir -p "$loop"
+level=$loop/hall.bsp
+cp "$bsp" "$level"
+# The same level mirrored in X: the same extents, other pixels.
+mirrored=$work/mirrored.bsp
+/usr/bin/python3 - "$bsp" "$mirrored" <<'PYTHON' || fail "mirroring the level"
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+offset, length = struct.unpack_from("<iI", data, 4 + 8 * 3)  # lump 3: the vertices
+for at in range(offset, offset + length - length % 12, 12):
+    x, = struct.unpack_from("<f", data, at)
+    struct.pack_into("<f", data, at, -x)
+open(sys.argv[2], "wb").write(data)
+PYTHON
+half=$work/half.bsp
+head -c "$(($(stat -c %s "$bsp") / 2))" "$bsp" >"$half"
+broken=$("$cli" info "$half" 2>&1)
+
+# write_in_pieces FROM: FROM over the level as a compiler writes it: the
+# file emptied, then filled a few kilobytes at a time.
+write_in_pieces() {
+    local size off
+    size=$(stat -c %s "$1")
+    : >"$level"
+    for ((off = 0; off < size; off += 4096)); do
+        tail -c +$((off + 1)) "$1" | head -c 4096 >>"$level"
+        sleep 0.05
+    done
+}
+
+status_line() { /usr/bin/python3 "$here/support/accessible_tree.py" org.korvitan.Korvitan 2>/dev/null | sed -n 's/^status bar|\(.*\)||$/\1/p'; }
+# status_begins TEXT: the status bar's text begins with TEXT.
+_status_begins() { status=$(status_line); [[ $status == "$1"* ]]; }
+status_begins() { xs_poll 10 _status_begins "$1" || { echo "  the status bar says '$status'" >&2; return 1; }; }
+
+start_korvitan "$level"
+main=$(xs_wait_window '^KORVITAN - ' 30) || fail "no window for the designer's level"
+check "the level is drawn" shows "$level" --view xy
+zoom_start xy "$level" || fail "measuring the view"
+wheel 300 200 2
+check "zoomed in" shows_state xy
+zoomed_state() { shows "$1" --view xy --window "$ox,$oy,$ew,$eh" "${@:2}"; }
+
+# The point under the pointer: the README's inverse of the X-Y view's
+# mapping, zoom and border included, worked out here from the bounds.
+read -r _ minX _ _ maxY _ _ < <("$cli" info "$level" | grep '^bounds ')
+for point in "0 0" "417 251" "$((aw - 1)) $((ah - 1))"; do
+    read -r px py <<<"$point"
+    xdotool mousemove --window "$main" $((px + ax)) $((py + ay))
+    want=$(/usr/bin/python3 -c '
+import math, sys
+minX, maxY, ox, oy, ew, eh, cw, ch, px, py = map(float, sys.argv[1:])
+lx = ox + math.floor((2 * px * ew + cw) / (2 * cw))
+ly = oy + math.floor((2 * py * eh + ch) / (2 * ch))
+print("X %d, Y %d" % (math.floor(minX + (lx - 10) + 0.5), math.floor(maxY - (ly - 10) + 0.5)))
+' "$minX" "$maxY" "$ox" "$oy" "$ew" "$eh" "$aw" "$ah" "$px" "$py")
+    check "the status bar at ($px, $py) says $want" status_begins "$want    "
+done
+xdotool mousemove 1270 1010
+check "the status bar counts the level and gives the zoom" status_begins "531 vertices, 737 edges    zoom 4"
+
+# Rewritten as a compiler does: drawn anew within a second of the last
+# write, zoomed as before (the mirrored level has the same extents).
+"$cli" render "$mirrored" --view xy --window "$ox,$oy,$ew,$eh" --size "${aw}x$ah" -o "$work/want-mirrored.png" ||
+    fail "rendering the mirrored level"
+write_in_pieces "$mirrored"
+written=$(date +%s%N)
+# The window as xwd takes it, again and again for a second from the last
+# write, each picture named by the milliseconds since; the last is what
+# was on screen a second after the write.
+mkdir -p "$work/shots"
+while since=$((($(date +%s%N) - written) / 1000000)) && [ "$since" -le 1000 ]; do
+    xwd -silent -id "$main" >"$work/shots/$since.xwd"
+done
+last=$(ls "$work/shots" | sort -n | tail -n 1)
+_area_is() { shot && crop_area "$work/area.png" && same_picture "$1" "$work/area.png"; }
+check "the rewritten level is drawn zoomed as before" xs_poll 10 _area_is "$work/want-mirrored.png"
+convert "xwd:$work/shots/$last" -crop "${aw}x${ah}+${ax}+${ay}" +repage "$work/area.png"
+check "it was on screen within a second of the last write (at ${last%.xwd} ms)" \
+    same_picture "$work/want-mirrored.png" "$work/area.png"
+
+# A broken rewrite: the info bar says why, above a smaller drawing that
+# still shows the last good level.
+area_top=$ay
+head -c "$(stat -c %s "$half")" "$half" >"$level"
+check "the info bar says what the reload found ($broken)" told "label|$broken||"
+_area_lower() { measure_area && [ "$ay" -gt "$area_top" ]; }
+check "the drawing area gives the info bar its room" xs_poll 10 _area_lower
+check "the last good level stays, zoomed" zoomed_state "$mirrored"
+check "the status bar says the level is stale" status_begins "stale: "
+write_in_pieces "$bsp"
+_area_back() { measure_area && [ "$ay" = "$area_top" ]; }
+check "a good rewrite closes the info bar" xs_poll 10 _area_back
+check "and draws the new level" zoomed_state "$bsp"
+
+# A leak trace written beside the level is drawn in red, portals in blue
+# once View > Portals is checked, and the trace goes with its file.
+printf '%s\n' "-200 -200 0" "1000 900 300" "2100 1900 2000" >"$loop/hall.pts"
+printf '%s\n' PRT1 3 2 "4 0 1 (0 0 0) (1000 0 0) (1000 1000 0) (0 1000 0)" \
+    "3 1 2 (0 0 64) (1900 1700 64) (0 1700 64)" >"$loop/hall.prt"
+check "the leak trace beside the level is drawn in red" zoomed_state "$level" --leak "$loop/hall.pts"
+"$cli" render "$level" --view xy --window "$ox,$oy,$ew,$eh" --size "${aw}x$ah" -o "$work/no-leak.png" &&
+    check "the trace crosses the part shown" different_picture "$work/want.png" "$work/no-leak.png"
+command_keys alt+v p
+check "View > Portals draws the portals in blue under the trace" \
+    zoomed_state "$level" --leak "$loop/hall.pts" --portals "$loop/hall.prt"
+rm "$loop/hall.pts"
+check "a deleted trace disappears" zoomed_state "$level" --portals "$loop/hall.prt"
+
+# Saved as some tools save: the file removed, a new one renamed in its place.
+rm "$level"
+cp "$mirrored" "$loop/hall.new"
+mv "$loop/hall.new" "$level"
+check "a level removed and renamed in is read again" zoomed_state "$mirrored" --portals "$loop/hall.prt"
+
+# Reload Automatically off; F5 reloads.
+command_keys alt+v a
+cp "$bsp" "$level"
+command_keys F5
+check "F5 reads the level again" zoomed_state "$bsp" --portals "$loop/hall.prt"
+exit_through_menu
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

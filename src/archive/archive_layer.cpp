@@ -522,6 +522,9 @@ int ListRows(FileSource *source) {
     return listed;
 }
 
+// The row the last load chose (ChosenArchiveRow).
+std::string chosenRow;
+
 // Runs the map list over the rows; the chosen row, or null.
 const Row *ChooseRow(PlatWindow *window) {
     rowTexts.clear();
@@ -558,6 +561,7 @@ int32_t LoadOtherArchive(PlatWindow *window) {
         return 0;
     }
     std::string text = row->text;
+    chosenRow = text;
     SetLevelTitle(window, text.c_str());
     Block level;
     int32_t base;
@@ -591,8 +595,14 @@ void PrepareArchiveReading(void) {
 }
 
 int32_t LoadArchiveFile(PlatWindow *window) {
-    return IsPakFile(fileName) ? LoadPakFile(window) : LoadOtherArchive(window);
+    chosenRow.clear();
+    if (!IsPakFile(fileName)) return LoadOtherArchive(window);
+    int32_t loaded = LoadPakFile(window);
+    if (selectedMapName[0]) chosenRow = selectedMapName;
+    return loaded;
 }
+
+const char *ChosenArchiveRow(void) { return chosenRow.c_str(); }
 
 const char *ArchiveOpenFilter(void) {
     return "Archives\0*.pak;*.pk3;*.pk4;*.zip;*.7z;*.rar\0All files\0*\0";

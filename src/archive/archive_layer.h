@@ -12,4 +12,9 @@
 // meant.
 void PrepareArchiveReading(void);
 
+// The row the last load through LoadArchiveFile read its level from, whole
+// (a PAK's entry name, or "ENTRY/ROW" of an archive inside another), as
+// the map list showed it; empty when that load read none.
+const char *ChosenArchiveRow(void);
+
 #endif

@@ -31,4 +31,20 @@ inline void CopyCanvasToImage(const RasterCanvas *canvas, cairo_surface_t *image
     cairo_surface_mark_dirty(image);
 }
 
+// The same for a canvas that may hold overlays' colours too: each value
+// looked up in the palette white, black, red, blue.
+inline void CopyPaletteCanvasToImage(const RasterCanvas *canvas, cairo_surface_t *image) {
+    static const uint32_t PALETTE[4] = {0xFFFFFFu, 0x000000u, 0xFF0000u, 0x0000FFu};
+    static_assert(RASTER_RED == 2 && RASTER_BLUE == 3, "the values index the palette");
+    cairo_surface_flush(image);
+    uint8_t *data = cairo_image_surface_get_data(image);
+    const size_t stride = size_t(cairo_image_surface_get_stride(image));
+    for (int32_t y = 0; y < canvas->height; y++) {
+        uint32_t *row = reinterpret_cast<uint32_t *>(data + size_t(y) * stride);
+        const uint8_t *source = canvas->pixels + size_t(y) * size_t(canvas->width);
+        for (int32_t x = 0; x < canvas->width; x++) row[x] = PALETTE[source[x] & 3];
+    }
+    cairo_surface_mark_dirty(image);
+}
+
 #endif

@@ -7,6 +7,7 @@
 #include "map/model.h"
 #include "platform/platform.h"
 #include "shell/dialogs.h"
+#include "view/overlay_view.h"
 #include "view/views.h"
 
 struct PlatWindow {
@@ -57,12 +58,40 @@ PlatDC *CliGeometryDC(FILE *out) {
     return dc;
 }
 
+// The overlays in the order they are drawn, each over the ones before.
+static const OverlayKind OVERLAY_ORDER[OVERLAY_KINDS] = {OVERLAY_PORTALS, OVERLAY_LEAK};
+
+static uint8_t InkOf(OverlayKind kind) { return kind == OVERLAY_LEAK ? RASTER_RED : RASTER_BLUE; }
+
 void CliPaintCanvas(RasterCanvas *canvas, int viewMode, const ViewRect *shown) {
     PlatDC *dc = ResetDC(CLI_DRAW_RASTER);
     dc->canvas = canvas;
     rasterSegments.clear();
     DrawViewPart(CliWindow(), dc, viewMode, shown);
     RasterDrawSegments(canvas, rasterSegments.data(), rasterSegments.size());
+    for (OverlayKind kind : OVERLAY_ORDER) {
+        if (!cliState.overlays[kind]) continue;
+        rasterSegments.clear();
+        DrawOverlay(CliWindow(), dc, viewMode, cliState.overlays[kind]);
+        RasterSetInk(canvas, InkOf(kind));
+        RasterDrawSegments(canvas, rasterSegments.data(), rasterSegments.size());
+    }
+    RasterSetInk(canvas, RASTER_BLACK);
+}
+
+int CliHasOverlays(void) {
+    for (const Overlay *overlay : cliState.overlays)
+        if (overlay) return 1;
+    return 0;
+}
+
+void CliStrokeOverlays(cairo_t *cr, int viewMode) {
+    for (OverlayKind kind : OVERLAY_ORDER) {
+        if (!cliState.overlays[kind]) continue;
+        if (kind == OVERLAY_LEAK) cairo_set_source_rgb(cr, 1, 0, 0);
+        else cairo_set_source_rgb(cr, 0, 0, 1);
+        DrawOverlay(CliWindow(), &theDC, viewMode, cliState.overlays[kind]);
+    }
 }
 
 PlatDC *CliVectorDC(cairo_t *cr) {

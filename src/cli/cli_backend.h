@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "map/overlay.h"
 #include "raster/raster.h"
 #include "view/zoom.h"
 
@@ -34,6 +35,7 @@ struct CliState {
     const char *mapName;
     int32_t clientRight, clientBottom;
     std::vector<std::string> offeredRows;  // what the map list offered last
+    const Overlay *overlays[OVERLAY_KINDS];  // drawn over the level when set
 };
 
 extern CliState cliState;
@@ -45,8 +47,15 @@ PlatDC *CliGeometryDC(FILE *out);       // prints "x1 y1 x2 y2" per segment
 PlatDC *CliVectorDC(cairo_t *cr);       // strokes 1-unit lines between pixel centres
 // Draws the view's lines into a white canvas (RasterClear, or a block
 // fresh from calloc: white is 0) whose size is the client size: exactly
-// the pixels the desktop programs show.
+// the pixels the desktop programs show. The overlays that are set follow,
+// the portals in blue, then the leak trace in red, as the Linux program
+// draws them.
 void CliPaintCanvas(RasterCanvas *canvas, int viewMode, const ViewRect *shown);
+// Whether an overlay is set: the picture then holds colours.
+int CliHasOverlays(void);
+// The overlays that are set, stroked onto a vector picture after the level
+// in the same order and colours.
+void CliStrokeOverlays(cairo_t *cr, int viewMode);
 // Flushes a geometry stream; returns 0 when writing failed.
 int CliFlushGeometry(PlatDC *dc);
 

@@ -5,7 +5,7 @@
 //   korvitan-cli info FILE [--map ROW]
 //   korvitan-cli geometry FILE [--map ROW] --view V [--size WxH] [--window OX,OY,EW,EH]
 //   korvitan-cli render FILE [--map ROW] --view V [--size WxH] [--window OX,OY,EW,EH]
-//                [--format png|svg|pdf] -o OUT
+//                [--format png|svg|pdf] [--leak FILE] [--portals FILE] -o OUT
 //   korvitan-cli thumbnail [-s N] FILE OUT
 //   korvitan-cli --version | --help
 //
@@ -20,6 +20,12 @@
 // writes that file, anything else (a pipe, a device, a socket) is written
 // straight into; "-" is standard output, refused when it is a terminal.
 // The picture's format is --format's, else OUT's ending, else (for "-") PNG.
+//
+// render --leak and --portals draw a leak trace (red) and portals (blue)
+// over the level, as the Linux program does; a PNG then holds a palette of
+// white, black, red and blue. A broken overlay file is said on stderr and
+// the picture drawn with what it held up to the broken line; one that
+// cannot be read is a failure.
 //
 // thumbnail is render's PNG of the 3D (Z) view at a size fitted into N x N,
 // for file managers: its command line is the one a thumbnailer entry runs.
@@ -40,6 +46,7 @@
 #include "map/level_reader.h"
 #include "map/load_report.h"
 #include "map/model.h"
+#include "map/overlay.h"
 #include "cli/cli_backend.h"
 #include "cli/cli_output.h"
 #include "cli/cli_png.h"
@@ -52,7 +59,7 @@ static const char USAGE_TEXT[] =
     "       korvitan-cli info FILE [--map ROW]\n"
     "       korvitan-cli geometry FILE [--map ROW] --view V [--size WxH] [--window OX,OY,EW,EH]\n"
     "       korvitan-cli render FILE [--map ROW] --view V [--size WxH] [--window OX,OY,EW,EH]\n"
-    "                    [--format png|svg|pdf] -o OUT\n"
+    "                    [--format png|svg|pdf] [--leak FILE] [--portals FILE] -o OUT\n"
     "       korvitan-cli thumbnail [-s N] FILE OUT\n"
     "       korvitan-cli --version\n"
     "V is one of xy xz yz 3dx 3dy 3dz; the size defaults to 800x600. --window\n"
@@ -61,7 +68,8 @@ static const char USAGE_TEXT[] =
     "(.png, .svg or .pdf). OUT - is standard output (PNG unless --format says\n"
     "otherwise), never a terminal. FILE is read as an archive when it ends in\n"
     ".pak .pk3 .pk4 .zip .7z or .rar, or --map is given; --pak or --bsp says which\n"
-    "it is. ROW is a row as maps prints it.\n"
+    "it is. ROW is a row as maps prints it. --leak draws a leak trace (.pts, .lin)\n"
+    "in red and --portals a portal file (.prt) in blue over the level.\n"
     "thumbnail writes the 3D (Z) view as a PNG whose longer side is N pixels\n"
     "(1 to 4096, default 256), the other side in the view's proportions.\n";
 
@@ -79,6 +87,7 @@ struct CliArgs {
     int forceArchive;  // 1 archive, 0 level, -1 by name
     const char *window;
     const char *format;  // --format, or null
+    const char *overlayFiles[OVERLAY_KINDS];  // --leak, --portals, or null
 };
 
 // The part of the view --window names; null draws the full view.
@@ -141,7 +150,8 @@ static int ParseWindow(const char *text, ViewRect *rect) {
 }
 
 static int ParseArgs(int argc, char **argv, CliArgs *args) {
-    *args = CliArgs{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, -1, nullptr, nullptr};
+    *args = CliArgs{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, -1, nullptr, nullptr,
+                    {nullptr, nullptr}};
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
         const char **value = nullptr;
@@ -152,6 +162,8 @@ static int ParseArgs(int argc, char **argv, CliArgs *args) {
         else if (std::strcmp(a, "-s") == 0) value = &args->thumbnailSide;
         else if (std::strcmp(a, "--window") == 0) value = &args->window;
         else if (std::strcmp(a, "--format") == 0) value = &args->format;
+        else if (std::strcmp(a, "--leak") == 0) value = &args->overlayFiles[OVERLAY_LEAK];
+        else if (std::strcmp(a, "--portals") == 0) value = &args->overlayFiles[OVERLAY_PORTALS];
         else if (std::strcmp(a, "--pak") == 0) args->forceArchive = 1;
         else if (std::strcmp(a, "--bsp") == 0) args->forceArchive = 0;
         else if (a[0] == '-' && a[1] != '\0') return 0;
@@ -275,9 +287,33 @@ static int WritePng(int viewMode, OutputFile *out) {
     RasterCanvas canvas;
     RasterInit(&canvas, pixels, w, h);
     CliPaintCanvas(&canvas, viewMode, shownRect);
-    int ok = WriteCanvasPng(&canvas, out);
+    int ok = CliHasOverlays() ? WritePaletteCanvasPng(&canvas, out) : WriteCanvasPng(&canvas, out);
     std::free(pixels);
     return ok;
+}
+
+// The overlays the arguments name, read once the level is loaded. A
+// broken file is said and drawn up to its broken line; one that cannot be
+// read fails the command.
+static Overlay overlays[OVERLAY_KINDS];
+
+static int ReadOverlays(const CliArgs *args) {
+    for (int k = 0; k < OVERLAY_KINDS; k++) {
+        if (!args->overlayFiles[k]) continue;
+        char message[FILE_NAME_SIZE + 128];
+        OverlayRead read = ReadOverlayFile(OverlayKind(k), args->overlayFiles[k], &overlays[k], message, sizeof message);
+        if (read != OVERLAY_WHOLE) std::fprintf(stderr, "korvitan-cli: %s\n", message);
+        if (read == OVERLAY_ABSENT) return 0;
+        cliState.overlays[k] = &overlays[k];
+    }
+    return 1;
+}
+
+static void FreeOverlays(void) {
+    for (int k = 0; k < OVERLAY_KINDS; k++) {
+        FreeOverlay(&overlays[k]);
+        cliState.overlays[k] = nullptr;
+    }
 }
 
 static int WriteVector(int viewMode, OutputFile *out, int pdf) {
@@ -291,6 +327,7 @@ static int WriteVector(int viewMode, OutputFile *out, int pdf) {
     cairo_set_line_width(cr, 1.0);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     DrawViewPart(CliWindow(), CliVectorDC(cr), viewMode, shownRect);
+    CliStrokeOverlays(cr, viewMode);
     cairo_destroy(cr);
     cairo_surface_finish(surface);
     cairo_status_t status = cairo_surface_status(surface);
@@ -385,6 +422,8 @@ int main(int argc, char **argv) {
         return Usage("unknown command");
     if (!thumbnail && (args.target || args.thumbnailSide)) return Usage(nullptr);
     if (args.format && std::strcmp(command, "render") != 0) return Usage("--format goes with render");
+    if ((args.overlayFiles[OVERLAY_LEAK] || args.overlayFiles[OVERLAY_PORTALS]) && std::strcmp(command, "render") != 0)
+        return Usage("--leak and --portals go with render");
 
     int32_t thumbnailSide = DEFAULT_THUMBNAIL_SIDE;
     if (thumbnail) {
@@ -434,10 +473,12 @@ int main(int argc, char **argv) {
         archive = ArchiveKindOfFile(args.file) != ARCHIVE_NONE;
     if (!LoadFromArgs(&args, archive)) status = 1;
     else if (args.window && !WindowInsideView(viewMode)) status = 2;
+    else if (!ReadOverlays(&args)) status = 1;
     else if (std::strcmp(command, "info") == 0) status = CommandInfo();
     else if (std::strcmp(command, "geometry") == 0) status = CommandGeometry(viewMode);
     else if (thumbnail) status = CommandThumbnail(thumbnailSide, args.target);
     else status = CommandRender(viewMode, args.out, format, OUTPUT_REPLACE);
+    FreeOverlays();
     FreeMapData();
     return status;
 }

@@ -1,9 +1,11 @@
 // cli_png.h - a raster canvas written as a PNG file, with libpng.
 //
-// The canvas holds only white and black, so the picture is a 1-bit
-// grayscale PNG (1 white, 0 black) packed straight from the canvas, eight
-// pixels a byte: the same pixels as a full-colour file in a fraction of the
-// bytes and the time. The bytes go through the atomic output layer, so a
+// A canvas of only white and black is written as a 1-bit grayscale PNG (1
+// white, 0 black) packed straight from the canvas, eight pixels a byte: the
+// same pixels as a full-colour file in a fraction of the bytes and the
+// time. A canvas with overlays is a 2-bit palette PNG of white, black, red
+// and blue, the canvas's values being the palette's indices, four pixels a
+// byte. The bytes go through the atomic output layer, so a
 // failed write leaves the target as it was.
 //
 //   OutputFile out;
@@ -20,5 +22,7 @@
 // 1 on success; 0 when libpng failed or a write did (out->error then says
 // why, if a write did).
 int WriteCanvasPng(const RasterCanvas *canvas, OutputFile *out);
+// The same as a palette PNG, for a canvas that may hold red and blue.
+int WritePaletteCanvasPng(const RasterCanvas *canvas, OutputFile *out);
 
 #endif

@@ -1,7 +1,9 @@
 // gtk_backend.h - the state the GTK backend's files share.
 //
-// korvitan, the Linux desktop program, is one GtkWindow holding a menu bar
-// and a drawing area. The backend is split by what it talks to:
+// korvitan, the Linux desktop program, is one GtkWindow holding, top to
+// bottom, a menu bar, an info bar (shown only while it has something to
+// say), the drawing area and a status bar. The backend is split by what it
+// talks to:
 //
 //   gtk_main.cpp      main(), the window, its menu bar and their signals
 //   gtk_paint.cpp     the paint cycle's device context, the kept picture and
@@ -19,6 +21,9 @@ struct PlatWindow {
     GtkWidget *window;  // the GtkWindow; null once it has been destroyed
     GtkWidget *area;    // the drawing area: the client area of the program
     cairo_t *cr;        // the draw handler's context while a paint runs
+    GtkWidget *infoBar;    // what a reload or an overlay found wrong
+    GtkWidget *infoLabel;
+    GtkWidget *statusBar;  // the point under the pointer, the level's size, the zoom
 };
 
 // The one main window of the program.

@@ -164,6 +164,10 @@ static GtkWidget *NewMapList(PlatDialog *dialog) {
 }
 
 void PlatRunMapSelectDialog(PlatWindow *window) {
+    if (MapListAnswer) {  // a reload: the row taken before, without a list
+        AnswerMapList();
+        return;
+    }
     PlatDialog dialog = {NewDialog(window, "Select a MAP!"), nullptr, nullptr, {}, 0};
     GtkWidget *content = gtk_dialog_get_content_area(GTK_DIALOG(dialog.dialog));
     gtk_container_set_border_width(GTK_CONTAINER(content), 6);

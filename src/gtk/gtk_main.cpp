@@ -1,21 +1,37 @@
 // gtk_main.cpp - korvitan: the main window, its menu bar and the event loop.
 //
-// The window is a GtkWindow titled "KORVITAN" with the menu bar on top and a
-// drawing area below that is the program's client area. Each GTK signal is
-// handed to one handler of src/shell:
+// The window is a GtkWindow titled "KORVITAN": the menu bar on top, an info
+// bar below it while there is something to say, the drawing area that is
+// the program's client area, and a status bar. Each GTK signal is handed to
+// one handler of src/shell:
 //
-//   menu item activated      -> OnCommand(window, command identifier)
+//   menu item activated      -> OnCommand(window, command identifier), or
+//                               OnDesignerCommand for the program's own
+//                               (reload, overlays: shell/reload.h)
 //   drawing area draw        -> OnPaint (the device context is in gtk_paint.cpp),
 //                               unless the kept picture is still the right one
 //   drawing area resized     -> OnSize
 //   wheel, left-button drag  -> OnWheel, OnDragStart / OnDragMove (zoom, pan)
 //   + = - arrows 0 Home      -> OnZoomKey
+//   pointer moved or left    -> the status bar's text (FormatStatusText)
+//   a watched file changed   -> ReloadLevel, once the files have been quiet
+//                               for RELOAD_QUIET_MS
 //   window destroyed         -> OnDestroy, which ends the loop with exit code 0
 //
 // The menus carry the same texts and command identifiers on every host; the
 // "&" that marks a mnemonic there becomes GTK's "_". This program adds the
 // keys a GNOME user expects, shown in its menus: Ctrl+O, Ctrl+Shift+O,
-// Ctrl+Q, and 1 to 6 for the views (the Windows program has none).
+// Ctrl+Q, F5 (and Ctrl+R) for Reload, and 1 to 6 for the views (the Windows
+// program has none), and the level designer's commands: File > Reload,
+// Load Leak Trace ..., Load Portals ..., View > Leak Trace, Portals and
+// Reload Automatically.
+//
+// Reload Automatically watches the level's file and its overlays' files
+// with GIO's file monitors and reloads once none has changed for
+// RELOAD_QUIET_MS, so a compiler's half-written file is not read; while
+// the level's file is gone nothing is read, and its return reloads. A
+// reload's failure, and a broken overlay, show in the info bar, never in a
+// message box, so a compile in progress stacks no dialogs.
 //
 // For screen readers the drawing area is described by the view it shows and
 // the level's name, kept current after every command and open.
@@ -29,6 +45,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "archive/archive_layer.h"
 #include "gtk/gtk_backend.h"
@@ -36,7 +54,9 @@
 #include "map/model.h"
 #include "platform/platform.h"
 #include "res/resource.h"
+#include "shell/reload.h"
 #include "shell/shell.h"
+#include "shell/status.h"
 #include "shell/zoom_pan.h"
 
 PlatWindow gtkMainWindow;
@@ -67,12 +87,18 @@ struct MenuPopupText {
 static const MenuItemText FILE_ITEMS[] = {
     {"Open .&PAK ...", IDM_OPENPAK},
     {"Open .&BSP ...", IDM_OPENBSP},
+    {"&Reload", IDM_RELOAD},
+    {nullptr, 0},
+    {"Load &Leak Trace ...", IDM_LOAD_LEAK},
+    {"Load P&ortals ...", IDM_LOAD_PORTALS},
     {nullptr, 0},
     {"E&xit", IDM_EXIT},
 };
 static const MenuItemText VIEW_ITEMS[] = {
     {"X-Y", IDM_VIEW_XY},    {"X-Z", IDM_VIEW_XZ},    {"Y-Z", IDM_VIEW_YZ}, {nullptr, 0},
-    {"3D (X)", IDM_VIEW_3DX}, {"3D (Y)", IDM_VIEW_3DY}, {"3D (Z)", IDM_VIEW_3DZ},
+    {"3D (X)", IDM_VIEW_3DX}, {"3D (Y)", IDM_VIEW_3DY}, {"3D (Z)", IDM_VIEW_3DZ}, {nullptr, 0},
+    {"&Leak Trace", IDM_SHOW_LEAK}, {"&Portals", IDM_SHOW_PORTALS}, {nullptr, 0},
+    {"Reload &Automatically", IDM_RELOAD_AUTOMATICALLY},
 };
 static const MenuItemText HELP_ITEMS[] = {
     {"&About KORVITAN...", IDM_ABOUT},
@@ -100,6 +126,8 @@ static const MenuKey MENU_KEYS[] = {
     {IDM_OPENBSP, GDK_KEY_o, CONTROL, GTK_ACCEL_VISIBLE},
     {IDM_OPENPAK, GDK_KEY_o, CONTROL_SHIFT, GTK_ACCEL_VISIBLE},
     {IDM_EXIT, GDK_KEY_q, CONTROL, GTK_ACCEL_VISIBLE},
+    {IDM_RELOAD, GDK_KEY_F5, NO_MODIFIER, GTK_ACCEL_VISIBLE},
+    {IDM_RELOAD, GDK_KEY_r, CONTROL, HIDDEN},
     {IDM_VIEW_XY, GDK_KEY_1, NO_MODIFIER, GTK_ACCEL_VISIBLE},
     {IDM_VIEW_XZ, GDK_KEY_2, NO_MODIFIER, GTK_ACCEL_VISIBLE},
     {IDM_VIEW_YZ, GDK_KEY_3, NO_MODIFIER, GTK_ACCEL_VISIBLE},
@@ -152,8 +180,9 @@ static void DescribeDrawing(void) {
 
 // ---- The menu items and their marks ------------------------------------------------
 
-// Every command identifier, 100 to 110, has a slot.
-enum { FIRST_COMMAND = IDM_ABOUT, COMMAND_SLOTS = IDM_VIEW_3DZ - IDM_ABOUT + 1 };
+// Every command identifier, the shared 100 to 110 and the program's own,
+// has a slot.
+enum { FIRST_COMMAND = IDM_ABOUT, COMMAND_SLOTS = IDM_LAST_LINUX_COMMAND - IDM_ABOUT + 1 };
 
 struct MenuItemSlot {
     GtkWidget *item;
@@ -168,8 +197,21 @@ static MenuItemSlot *SlotOf(int command) {
     return slot->item ? slot : nullptr;
 }
 
-// The views are the items whose mark the program sets.
-static int IsCheckedCommand(int command) { return command >= IDM_VIEW_XY && command <= IDM_VIEW_3DZ; }
+// The views and the three switches of the View menu are the items whose
+// mark the program sets.
+static int IsCheckedCommand(int command) {
+    return (command >= IDM_VIEW_XY && command <= IDM_VIEW_3DZ) || command == IDM_SHOW_LEAK ||
+           command == IDM_SHOW_PORTALS || command == IDM_RELOAD_AUTOMATICALLY;
+}
+
+static int IsDesignerCommand(int command) {
+    return command >= IDM_FIRST_LINUX_COMMAND && command <= IDM_LAST_LINUX_COMMAND;
+}
+
+static int IsOpenCommand(int command) { return command == IDM_OPENBSP || command == IDM_OPENPAK; }
+
+static void AfterOpen(void);
+static void AfterDesignerChange(void);
 
 // "&" marks the mnemonic in the menu texts and "&&" stands for a literal
 // "&"; GTK marks the mnemonic with "_", so a literal underscore is doubled.
@@ -206,8 +248,11 @@ static void OnMenuItemActivate(GtkMenuItem *, gpointer data) {
     // decide.
     if (slot && IsCheckedCommand(command)) SetMarkQuietly(slot, slot->checked);
     commandRunning = 1;
-    OnCommand(&gtkMainWindow, uint32_t(command));
+    if (IsDesignerCommand(command)) OnDesignerCommand(&gtkMainWindow, uint32_t(command));
+    else OnCommand(&gtkMainWindow, uint32_t(command));
     commandRunning = 0;
+    if (IsOpenCommand(command)) AfterOpen();
+    else AfterDesignerChange();
     DescribeDrawing();
 }
 
@@ -305,6 +350,172 @@ static gboolean OnAreaDraw(GtkWidget *, cairo_t *cr, gpointer) {
 
 static void OnAreaSizeAllocate(GtkWidget *, GdkRectangle *, gpointer) { OnSize(&gtkMainWindow); }
 
+// The drawing area gets a window of its own on the X server, so what it
+// shows is a window a test (or any X client) can find and measure whatever
+// the bars above and below it take.
+static void OnAreaRealize(GtkWidget *area, gpointer) {
+    GdkWindow *window = gtk_widget_get_window(area);
+    if (window) gdk_window_ensure_native(window);
+}
+
+// ---- The status bar ------------------------------------------------------------------
+
+// Where the pointer is over the drawing area, in device pixels.
+static struct {
+    int inside;
+    int32_t x, y;
+} pointer;
+
+static void UpdateStatus(void) {
+    if (!gtkMainWindow.statusBar) return;
+    char text[256];
+    FormatStatusText(&gtkMainWindow, pointer.inside, pointer.x, pointer.y, text, sizeof text);
+    GtkStatusbar *bar = GTK_STATUSBAR(gtkMainWindow.statusBar);
+    guint context = gtk_statusbar_get_context_id(bar, "level");
+    gtk_statusbar_remove_all(bar, context);
+    gtk_statusbar_push(bar, context, text);
+}
+
+// ---- The info bar ----------------------------------------------------------------------
+
+// Shows the designer's messages, or hides the bar when there are none. The
+// drawing area gives up the bar's height while it is shown.
+static void ShowDesignerMessages(void) {
+    if (!gtkMainWindow.infoBar) return;
+    std::string messages = DesignerMessages();
+    if (messages.empty()) {
+        gtk_widget_hide(gtkMainWindow.infoBar);
+        return;
+    }
+    char *shown = GtkDisplayText(messages.c_str());
+    gtk_label_set_text(GTK_LABEL(gtkMainWindow.infoLabel), shown);
+    g_free(shown);
+    gtk_widget_show(gtkMainWindow.infoBar);
+}
+
+static void OnInfoBarResponse(GtkInfoBar *, gint, gpointer) {
+    DismissDesignerMessages();
+    ShowDesignerMessages();
+}
+
+static GtkWidget *BuildInfoBar(void) {
+    GtkWidget *bar = gtk_info_bar_new();
+    gtk_info_bar_set_message_type(GTK_INFO_BAR(bar), GTK_MESSAGE_WARNING);
+    gtk_info_bar_set_show_close_button(GTK_INFO_BAR(bar), TRUE);
+    GtkWidget *label = gtk_label_new(nullptr);
+    gtk_label_set_selectable(GTK_LABEL(label), TRUE);
+    gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
+    gtk_label_set_xalign(GTK_LABEL(label), 0.0f);
+    gtk_container_add(GTK_CONTAINER(gtk_info_bar_get_content_area(GTK_INFO_BAR(bar))), label);
+    gtk_widget_show(label);
+    // Shown only when there is something to say, not by the window's show_all.
+    gtk_widget_set_no_show_all(bar, TRUE);
+    g_signal_connect(bar, "response", G_CALLBACK(OnInfoBarResponse), nullptr);
+    // The close button shows only an icon: a screen reader is told its name.
+    GList *buttons = gtk_container_get_children(GTK_CONTAINER(gtk_info_bar_get_action_area(GTK_INFO_BAR(bar))));
+    for (GList *b = buttons; b; b = b->next) atk_object_set_name(gtk_widget_get_accessible(GTK_WIDGET(b->data)), "Close");
+    g_list_free(buttons);
+    gtkMainWindow.infoLabel = label;
+    return bar;
+}
+
+// ---- Watching the files: reload on change -------------------------------------------------
+
+// How long the watched files must stay unchanged before they are read: a
+// compiler writes its level in pieces, and a half-written file would only
+// fail to load.
+enum { RELOAD_QUIET_MS = 300, MONITOR_RATE_LIMIT_MS = 50 };
+
+static std::vector<GFileMonitor *> monitors;
+static std::vector<std::string> watchedFiles;
+static guint quietTimer;
+
+static gboolean OnFilesQuiet(gpointer);
+
+static void RestartQuietTimer(void) {
+    if (quietTimer) g_source_remove(quietTimer);
+    quietTimer = g_timeout_add(RELOAD_QUIET_MS, OnFilesQuiet, nullptr);
+}
+
+// Any change of a watched file's content or presence starts the quiet
+// period again; its attributes alone (a touch, a read) do not.
+static void OnWatchedFileChanged(GFileMonitor *, GFile *, GFile *, GFileMonitorEvent event, gpointer) {
+    switch (event) {
+    case G_FILE_MONITOR_EVENT_CHANGED:
+    case G_FILE_MONITOR_EVENT_CHANGES_DONE_HINT:
+    case G_FILE_MONITOR_EVENT_DELETED:
+    case G_FILE_MONITOR_EVENT_CREATED:
+    case G_FILE_MONITOR_EVENT_MOVED:
+    case G_FILE_MONITOR_EVENT_RENAMED:
+    case G_FILE_MONITOR_EVENT_MOVED_IN:
+    case G_FILE_MONITOR_EVENT_MOVED_OUT: RestartQuietTimer(); break;
+    default: break;
+    }
+}
+
+static void StopWatching(void) {
+    for (GFileMonitor *monitor : monitors) {
+        g_file_monitor_cancel(monitor);
+        g_object_unref(monitor);
+    }
+    monitors.clear();
+    watchedFiles.clear();
+}
+
+// Watches the files the shell names while Reload Automatically is on; the
+// monitors are made again only when the files change.
+static void WatchFiles(void) {
+    std::vector<std::string> wanted;
+    if (ReloadsAutomatically()) wanted = WatchedFiles();
+    if (wanted == watchedFiles) return;
+    StopWatching();
+    for (const std::string &path : wanted) {
+        GFile *file = g_file_new_for_path(path.c_str());
+        GFileMonitor *monitor = g_file_monitor_file(file, G_FILE_MONITOR_WATCH_MOVES, nullptr, nullptr);
+        g_object_unref(file);
+        if (!monitor) continue;
+        // GIO holds back a file's later changes for most of a second by
+        // default, which would put off the quiet period's start.
+        g_file_monitor_set_rate_limit(monitor, MONITOR_RATE_LIMIT_MS);
+        g_signal_connect(monitor, "changed", G_CALLBACK(OnWatchedFileChanged), nullptr);
+        monitors.push_back(monitor);
+    }
+    watchedFiles = wanted;
+}
+
+// Everything that shows what the designer's loop knows; nothing once the
+// window is gone (File > Exit ends here too).
+static void AfterDesignerChange(void) {
+    if (!gtkMainWindow.window) return;
+    WatchFiles();
+    ShowDesignerMessages();
+    UpdateStatus();
+}
+
+static void AfterOpen(void) {
+    NoteOpenedLevel(&gtkMainWindow);
+    AfterDesignerChange();
+}
+
+// The files have been quiet: read the level again, unless its file is
+// gone (it is waited for: its return is a change too) or a command runs
+// (its dialog holds the loop: the reload waits for it to end).
+static gboolean OnFilesQuiet(gpointer) {
+    quietTimer = 0;
+    if (commandRunning) {
+        RestartQuietTimer();
+        return G_SOURCE_REMOVE;
+    }
+    const char *source = ReloadSource();
+    if (!source || !ReloadsAutomatically() || !g_file_test(source, G_FILE_TEST_EXISTS)) return G_SOURCE_REMOVE;
+    commandRunning = 1;
+    ReloadLevel(&gtkMainWindow);
+    commandRunning = 0;
+    AfterDesignerChange();
+    DescribeDrawing();
+    return G_SOURCE_REMOVE;
+}
+
 // ---- Zoom and pan ----------------------------------------------------------------------
 // Pointer positions come in the widget's units; the shell works in device
 // pixels, as the picture is drawn.
@@ -325,8 +536,10 @@ static gboolean OnAreaScroll(GtkWidget *area, GdkEventScroll *event, gpointer) {
         notches = int(smoothScroll);
         smoothScroll -= notches;
     }
-    if (notches)
+    if (notches) {
         OnWheel(&gtkMainWindow, DevicePixel(area, event->x), DevicePixel(area, event->y), notches);
+        UpdateStatus();
+    }
     return TRUE;
 }
 
@@ -336,10 +549,21 @@ static gboolean OnAreaButtonPress(GtkWidget *area, GdkEventButton *event, gpoint
     return TRUE;
 }
 
+// Every move tells the status bar where the pointer is; with the left
+// button down it drags the picture too.
 static gboolean OnAreaMotion(GtkWidget *area, GdkEventMotion *event, gpointer) {
-    if (!(event->state & GDK_BUTTON1_MASK)) return FALSE;
-    OnDragMove(&gtkMainWindow, DevicePixel(area, event->x), DevicePixel(area, event->y));
+    pointer.inside = 1;
+    pointer.x = DevicePixel(area, event->x);
+    pointer.y = DevicePixel(area, event->y);
+    if (event->state & GDK_BUTTON1_MASK) OnDragMove(&gtkMainWindow, pointer.x, pointer.y);
+    UpdateStatus();
     return TRUE;
+}
+
+static gboolean OnAreaLeave(GtkWidget *, GdkEventCrossing *, gpointer) {
+    pointer.inside = 0;
+    UpdateStatus();
+    return FALSE;
 }
 
 // The keys that zoom and pan; anything else goes on to GTK (menus,
@@ -358,13 +582,18 @@ static gboolean OnWindowKeyPress(GtkWidget *, GdkEventKey *event, gpointer) {
     default: return FALSE;
     }
     OnZoomKey(&gtkMainWindow, key);
+    UpdateStatus();
     return TRUE;
 }
 
 static void OnWindowDestroy(GtkWidget *, gpointer) {
     // The widgets are going: nothing may reach them from here on.
+    StopWatching();
+    if (quietTimer) g_source_remove(quietTimer);
+    quietTimer = 0;
     gtkMainWindow.window = nullptr;
     gtkMainWindow.area = nullptr;
+    gtkMainWindow.infoBar = gtkMainWindow.infoLabel = gtkMainWindow.statusBar = nullptr;
     OnDestroy(&gtkMainWindow);
 }
 
@@ -379,6 +608,7 @@ static gboolean OpenPendingFile(gpointer) {
         commandRunning = 1;
         OpenFileByName(&gtkMainWindow, path);
         commandRunning = 0;
+        AfterOpen();
         DescribeDrawing();
     }
     g_free(path);
@@ -459,11 +689,13 @@ static void CreateMainWindow(void) {
     gtk_widget_set_vexpand(area, TRUE);
     g_signal_connect(area, "draw", G_CALLBACK(OnAreaDraw), nullptr);
     g_signal_connect(area, "size-allocate", G_CALLBACK(OnAreaSizeAllocate), nullptr);
+    g_signal_connect(area, "realize", G_CALLBACK(OnAreaRealize), nullptr);
     gtk_widget_add_events(area, GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK | GDK_BUTTON_PRESS_MASK |
-                                    GDK_BUTTON_RELEASE_MASK | GDK_BUTTON1_MOTION_MASK);
+                                    GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK);
     g_signal_connect(area, "scroll-event", G_CALLBACK(OnAreaScroll), nullptr);
     g_signal_connect(area, "button-press-event", G_CALLBACK(OnAreaButtonPress), nullptr);
     g_signal_connect(area, "motion-notify-event", G_CALLBACK(OnAreaMotion), nullptr);
+    g_signal_connect(area, "leave-notify-event", G_CALLBACK(OnAreaLeave), nullptr);
 
     atk_object_set_name(gtk_widget_get_accessible(area), "Level drawing");
 
@@ -472,7 +704,11 @@ static void CreateMainWindow(void) {
     g_object_unref(keys);  // the window holds it
     GtkWidget *box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_box_pack_start(GTK_BOX(box), BuildMenuBar(keys), FALSE, FALSE, 0);
+    GtkWidget *infoBar = BuildInfoBar();
+    gtk_box_pack_start(GTK_BOX(box), infoBar, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(box), area, TRUE, TRUE, 0);
+    GtkWidget *statusBar = gtk_statusbar_new();
+    gtk_box_pack_start(GTK_BOX(box), statusBar, FALSE, FALSE, 0);
     gtk_container_add(GTK_CONTAINER(window), box);
     g_signal_connect(window, "destroy", G_CALLBACK(OnWindowDestroy), nullptr);
     AcceptFileDrops(window);
@@ -480,8 +716,12 @@ static void CreateMainWindow(void) {
 
     gtkMainWindow.window = window;
     gtkMainWindow.area = area;
+    gtkMainWindow.infoBar = infoBar;
+    gtkMainWindow.statusBar = statusBar;
     OnCreate(&gtkMainWindow);
+    OnDesignerCreate(&gtkMainWindow);
     DescribeDrawing();
+    UpdateStatus();
     gtk_widget_show_all(window);
 }
 

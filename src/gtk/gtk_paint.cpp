@@ -8,6 +8,10 @@
 // with, so the window shows exactly the pixels `korvitan-cli render`
 // writes for the same size.
 //
+// The overlays the designer's loop shows (src/shell/reload.h) follow the
+// level's lines in the same canvas: the portals in blue, then the leak trace
+// in red, each batch over the ones before.
+//
 // An expose that finds the model, the view and the size as they were when
 // the kept picture was drawn (PictureKey) is painted from the kept picture
 // on the server, without drawing anything: a window moved over the program
@@ -25,8 +29,10 @@
 #include "map/model.h"
 #include "platform/platform.h"
 #include "raster/raster.h"
+#include "shell/reload.h"
 #include "shell/shell.h"
 #include "shell/zoom_pan.h"
+#include "view/overlay_view.h"
 
 // ---- What the picture shows -------------------------------------------------------------
 
@@ -35,6 +41,7 @@
 // so every input of the drawing must be here.
 struct PictureKey {
     uint32_t mapGeneration;  // the model: tables and bounds (MapGeneration)
+    uint32_t overlayGeneration;  // the overlays and whether they are shown
     int viewMode;            // the view
     int width, height;       // the drawing area in device pixels
     int scale;               // device pixels per GTK unit
@@ -43,7 +50,7 @@ struct PictureKey {
 };
 
 static PictureKey CurrentPictureKey(PlatWindow *window) {
-    PictureKey key = {MapGeneration, ViewMode, 0, 0, 1, 0, ViewRect{0, 0, 0, 0}};
+    PictureKey key = {MapGeneration, OverlayGeneration, ViewMode, 0, 0, 1, 0, ViewRect{0, 0, 0, 0}};
     GtkClientPixels(window, &key.width, &key.height);
     if (window->area) key.scale = gtk_widget_get_scale_factor(window->area);
     if (const ViewRect *shown = ShownViewRect()) {
@@ -54,7 +61,8 @@ static PictureKey CurrentPictureKey(PlatWindow *window) {
 }
 
 static bool SamePicture(const PictureKey &a, const PictureKey &b) {
-    return a.mapGeneration == b.mapGeneration && a.viewMode == b.viewMode && a.width == b.width &&
+    return a.mapGeneration == b.mapGeneration && a.overlayGeneration == b.overlayGeneration &&
+           a.viewMode == b.viewMode && a.width == b.width &&
            a.height == b.height && a.scale == b.scale && a.zoomed == b.zoomed &&
            a.shown.x == b.shown.x && a.shown.y == b.shown.y && a.shown.width == b.shown.width &&
            a.shown.height == b.shown.height;
@@ -182,13 +190,32 @@ static cairo_surface_t *ImageHolding(PlatWindow *window, int width, int height, 
     return image;
 }
 
+// The shown overlays over the level's lines, in the order they are drawn.
+// Returns whether any was drawn, so the canvas holds colours.
+static bool DrawOverlays(PlatWindow *window, PlatDC *dc) {
+    static const OverlayKind ORDER[] = {OVERLAY_PORTALS, OVERLAY_LEAK};
+    bool drawn = false;
+    for (OverlayKind kind : ORDER) {
+        const Overlay *overlay = ShownOverlay(kind);
+        if (!overlay) continue;
+        paintSegments.clear();
+        DrawOverlay(window, dc, ViewMode, overlay);
+        RasterSetInk(&dc->canvas, kind == OVERLAY_LEAK ? RASTER_RED : RASTER_BLUE);
+        RasterDrawSegments(&dc->canvas, paintSegments.data(), paintSegments.size());
+        drawn = true;
+    }
+    return drawn;
+}
+
 void PlatEndPaint(PlatWindow *window, PlatDC *dc) {
     RasterDrawSegments(&dc->canvas, paintSegments.data(), paintSegments.size());
+    bool coloured = DrawOverlays(window, dc);
     const PictureKey &key = dc->key;
     if (!window->cr || key.width <= 0 || key.height <= 0) return;
     cairo_surface_t *image = ImageHolding(window, key.width, key.height, key.scale);
     if (!image) return;
-    CopyCanvasToImage(&dc->canvas, image);
+    if (coloured) CopyPaletteCanvasToImage(&dc->canvas, image);
+    else CopyCanvasToImage(&dc->canvas, image);
     int width = key.width / key.scale, height = key.height / key.scale;
     if (!KeptPictureHolds(window, key)) {
         PaintArea(window->cr, image, width, height);  // shown, but not kept

@@ -7,6 +7,9 @@
 static const char CAPTION_ERROR[] = "Error";
 
 static LoadResult lastLoad = {LOAD_NO_MAP, nullptr, nullptr};
+static int messagesHeld;
+
+void HoldLoadMessages(int hold) { messagesHeld = hold; }
 
 LoadResult LastLoadResult(void) { return lastLoad; }
 
@@ -17,7 +20,7 @@ void EndLoad(LoadStatus status) {
 
 void ReportLoadFailure(PlatWindow *window, const char *text, const char *caption) {
     lastLoad = LoadResult{LOAD_FAILED, text, caption};
-    PlatMessageBox(window, text, caption);
+    if (!messagesHeld) PlatMessageBox(window, text, caption);
 }
 
 void ReportThenRelease(PlatWindow *window, const char *text) {

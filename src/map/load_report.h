@@ -29,6 +29,12 @@ LoadResult LastLoadResult(void);
 
 // ---- For the readers ------------------------------------------------------------
 
+// While held (hold 1), a failure is recorded for LastLoadResult() but no
+// message box is shown: a load that runs without the user asking for it (a
+// reload of the Linux program) reports its failure its own way. Released
+// (hold 0) at start; the Windows program never holds them.
+void HoldLoadMessages(int hold);
+
 // Records a load's end without a message: LOAD_LOADED or LOAD_NO_MAP.
 void EndLoad(LoadStatus status);
 // Shows a failure and records it; the model is left as it is.

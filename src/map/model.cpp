@@ -33,6 +33,33 @@ void FreeMapData(void) {
     MapGeneration++;
 }
 
+void SetLevelAside(KeptLevel *kept) {
+    CloseMapFile();
+    kept->model = MapData;
+    kept->bounds = MapBounds;
+    std::memcpy(kept->selectedMapName, selectedMapName, sizeof selectedMapName);
+    MapData.dirList = nullptr;
+    MapData.vertices = nullptr;
+    MapData.edges = nullptr;
+    FreeMapData();  // only the counts are left to clear
+}
+
+void PutLevelBack(KeptLevel *kept) {
+    FreeMapData();
+    MapData = kept->model;
+    MapBounds = kept->bounds;
+    std::memcpy(selectedMapName, kept->selectedMapName, sizeof selectedMapName);
+    kept->model = MapModel{};
+    MapGeneration++;
+}
+
+void FreeKeptLevel(KeptLevel *kept) {
+    PlatFree(kept->model.dirList);
+    PlatFree(kept->model.vertices);
+    PlatFree(kept->model.edges);
+    kept->model = MapModel{};
+}
+
 // The comparisons are written so that a coordinate that is not a number
 // replaces a minimum but never a maximum, as the views expect of the bounds:
 // the bounds are a fold over the vertices in table order. This is that fold

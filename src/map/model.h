@@ -65,6 +65,22 @@ void FreeMapData(void);
 // the previous level's values.
 void ComputeMapBounds(void);
 
+// A level taken out of the model whole: its tables, bounds and the map
+// chosen in it, so another load can run and the level be put back if that
+// load fails.
+struct KeptLevel {
+    MapModel model;
+    MapBoundsRecord bounds;
+    char selectedMapName[SELECTED_MAP_NAME_SIZE];
+};
+// Moves the loaded level into *kept and leaves the model empty, as
+// FreeMapData leaves it, without freeing anything.
+void SetLevelAside(KeptLevel *kept);
+// Releases whatever the model holds and puts the kept level back.
+void PutLevelBack(KeptLevel *kept);
+// Frees a kept level that is not wanted back.
+void FreeKeptLevel(KeptLevel *kept);
+
 // Closes the model's file, if open, so a later FreeMapData does not.
 void CloseMapFile(void);
 

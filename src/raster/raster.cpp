@@ -124,20 +124,21 @@ bool InsideCanvas(const RasterCanvas *canvas, int64_t x, int64_t y) {
     return x >= 0 && x < canvas->width && y >= 0 && y < canvas->height;
 }
 
-// Lights one pixel. A relaxed atomic store, because two threads drawing
-// one batch may light the same pixel; it compiles to a plain byte store.
-inline void SetBlack(uint8_t *pixel) {
-    std::atomic_ref<uint8_t>(*pixel).store(RASTER_BLACK, std::memory_order_relaxed);
+// Lights one pixel with the batch's ink. A relaxed atomic store, because
+// two threads drawing one batch may light the same pixel; it compiles to a
+// plain byte store.
+inline void SetInk(uint8_t *pixel, uint8_t ink) {
+    std::atomic_ref<uint8_t>(*pixel).store(ink, std::memory_order_relaxed);
 }
 static_assert(std::atomic_ref<uint8_t>::required_alignment == 1, "any byte of the canvas can be lit");
 
 // The hot loop: one store per step, no division. Error is int64_t whenever
 // 2n fits, so ordinary lines never touch 128-bit arithmetic here.
 template <typename Error>
-void StepPixels(uint8_t *pixels, ptrdiff_t index, ptrdiff_t majorStride, ptrdiff_t minorStride,
-                int64_t count, Error error, Error minorDelta2, Error steps2) {
+void StepPixels(uint8_t *pixels, uint8_t ink, ptrdiff_t index, ptrdiff_t majorStride,
+                ptrdiff_t minorStride, int64_t count, Error error, Error minorDelta2, Error steps2) {
     for (int64_t k = 0; k < count; ++k) {
-        SetBlack(&pixels[index]);
+        SetInk(&pixels[index], ink);
         index += majorStride;
         error -= minorDelta2;
         if (error < 0) {
@@ -161,11 +162,11 @@ void PlotSteps(RasterCanvas *canvas, const LineSteps &line, Int128 first, Int128
     Int128 steps2 = 2 * Int128(line.steps);
     Int128 minorDelta2 = 2 * Int128(line.minorDelta);
     if (steps2 <= INT64_MAX) {
-        StepPixels<int64_t>(canvas->pixels, y * width + x, majorStride, minorStride, count,
-                            int64_t(state.error), int64_t(minorDelta2), int64_t(steps2));
+        StepPixels<int64_t>(canvas->pixels, canvas->ink, y * width + x, majorStride, minorStride,
+                            count, int64_t(state.error), int64_t(minorDelta2), int64_t(steps2));
     } else {
-        StepPixels<Int128>(canvas->pixels, y * width + x, majorStride, minorStride, count,
-                           state.error, minorDelta2, steps2);
+        StepPixels<Int128>(canvas->pixels, canvas->ink, y * width + x, majorStride, minorStride,
+                           count, state.error, minorDelta2, steps2);
     }
 }
 
@@ -185,6 +186,7 @@ void RasterInit(RasterCanvas *canvas, uint8_t *pixels, int32_t width, int32_t he
     canvas->viewportHeight = 1;
     canvas->currentX = 0;
     canvas->currentY = 0;
+    canvas->ink = RASTER_BLACK;
 }
 
 void RasterClear(RasterCanvas *canvas) {
@@ -206,6 +208,8 @@ void RasterSetWindowOrg(RasterCanvas *canvas, int32_t x, int32_t y) {
     canvas->windowX = x;
     canvas->windowY = y;
 }
+
+void RasterSetInk(RasterCanvas *canvas, uint8_t ink) { canvas->ink = ink; }
 
 void RasterMoveTo(RasterCanvas *canvas, int32_t x, int32_t y) {
     canvas->currentX = x;
@@ -304,8 +308,8 @@ static void InsideLine(RasterCanvas *canvas, int64_t x0, int64_t y0, int64_t x1,
     ptrdiff_t minorStride = (dMinor < 0 ? -1 : 1) * (xMajor ? width : 1);
     // The error term at step 0: halves go to the lower coordinate.
     int64_t error = dMinor < 0 ? steps - 1 : steps;
-    StepPixels<int64_t>(canvas->pixels, ptrdiff_t(y0) * width + ptrdiff_t(x0), majorStride,
-                        minorStride, steps, error, 2 * minorDelta, 2 * steps);
+    StepPixels<int64_t>(canvas->pixels, canvas->ink, ptrdiff_t(y0) * width + ptrdiff_t(x0),
+                        majorStride, minorStride, steps, error, 2 * minorDelta, 2 * steps);
 }
 
 // Draws device pixels from (x0, y0) up to but not including (x1, y1),

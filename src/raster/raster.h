@@ -22,8 +22,9 @@
 //
 // A batch of segments can be drawn at once; a large one is split between
 // two threads, each drawing its share of the segments into the same
-// canvas. The pixels are the same whatever the split: every drawn pixel is
-// set to black and nothing else is ever written while lines are drawn, so
+// canvas. The pixels are the same whatever the split: every pixel a batch
+// draws is set to the one ink of that batch and nothing else is written
+// while it is drawn, so
 // the order of the writes cannot matter. The writes are relaxed atomic
 // byte stores, so two threads that light the same pixel are not a data
 // race (on x86-64 such a store is a plain byte store).
@@ -42,7 +43,11 @@
 #include <cstddef>
 #include <cstdint>
 
-enum { RASTER_WHITE = 0, RASTER_BLACK = 1 };
+// The values of a canvas's pixels. A picture of a level alone holds only
+// white and black; the overlays drawn over it add red (a leak trace) and
+// blue (portals). Each value is also the colour's index in the palette of
+// the pictures that hold overlays.
+enum { RASTER_WHITE = 0, RASTER_BLACK = 1, RASTER_RED = 2, RASTER_BLUE = 3 };
 
 struct RasterCanvas {
     uint8_t *pixels;  // width * height bytes, row after row, top row first
@@ -56,16 +61,21 @@ struct RasterCanvas {
     int32_t viewportHeight;
     int32_t currentX;  // current logical point
     int32_t currentY;
+    uint8_t ink;  // the value lines set their pixels to: RASTER_BLACK unless set
 };
 
-// Points the canvas at a pixel buffer; extents start as 1 x 1 (identity) and
-// the current point at (0, 0).
+// Points the canvas at a pixel buffer; extents start as 1 x 1 (identity),
+// the current point at (0, 0) and the ink black.
 void RasterInit(RasterCanvas *canvas, uint8_t *pixels, int32_t width, int32_t height);
 void RasterClear(RasterCanvas *canvas);
 void RasterSetViewportExt(RasterCanvas *canvas, int32_t width, int32_t height);
 void RasterSetWindowExt(RasterCanvas *canvas, int32_t width, int32_t height);
 // The logical point that maps to the canvas' top-left corner.
 void RasterSetWindowOrg(RasterCanvas *canvas, int32_t x, int32_t y);
+// The value the following lines set their pixels to. Lines drawn later
+// set theirs over those drawn before, so the order of the batches decides
+// which colour a crossing shows.
+void RasterSetInk(RasterCanvas *canvas, uint8_t ink);
 void RasterMoveTo(RasterCanvas *canvas, int32_t x, int32_t y);
 void RasterLineTo(RasterCanvas *canvas, int32_t x, int32_t y);
 

@@ -4,6 +4,9 @@
 // map list all go through these, so the rows offered are the same everywhere.
 #include "shell/dialogs.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "map/archive_reader.h"
 #include "map/model.h"
 #include "platform/platform.h"
@@ -11,6 +14,7 @@
 const char *const *MapListRows;
 int32_t MapListRowCount;
 int32_t selectedMapRow = -1;
+const char *MapListAnswer;
 
 void MapSelectInit(PlatDialog *dialog) {
     PlatListReset(dialog);
@@ -26,6 +30,33 @@ void MapSelectInit(PlatDialog *dialog) {
         char row[SELECTED_MAP_NAME_SIZE];
         CopyDirEntryName(entry, row);
         PlatListAppend(dialog, row);
+    }
+}
+
+// Takes row (counted among the rows shown) when its text is the answer.
+static int TakeIfAnswer(int32_t row, const char *text) {
+    if (std::strcmp(text, MapListAnswer) != 0) return 0;
+    std::snprintf(selectedMapName, sizeof selectedMapName, "%s", text);
+    selectedMapRow = row;
+    return 1;
+}
+
+void AnswerMapList(void) {
+    selectedMapName[0] = '\0';
+    selectedMapRow = -1;
+    if (!MapListAnswer) return;
+    if (MapListRows) {
+        for (int32_t i = 0; i < MapListRowCount; i++)
+            if (TakeIfAnswer(i, MapListRows[i])) return;
+        return;
+    }
+    int32_t row = 0;
+    for (int32_t i = 0; i < MapData.dirCount; i++) {
+        const DirEntry *entry = &MapData.dirList[i];
+        if (!IsListedMapEntry(entry)) continue;
+        char text[SELECTED_MAP_NAME_SIZE];
+        CopyDirEntryName(entry, text);
+        if (TakeIfAnswer(row++, text)) return;
     }
 }
 

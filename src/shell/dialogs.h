@@ -24,6 +24,15 @@ extern int32_t MapListRowCount;
 // so their reader goes by this.
 extern int32_t selectedMapRow;
 
+// While set, the map list is not shown: a backend's PlatRunMapSelectDialog
+// answers it at once with AnswerMapList. A reload of the Linux program sets
+// it to the row it read before, so reading the archive again takes the
+// same row without asking.
+extern const char *MapListAnswer;
+// Answers the map list as OK on the first row, of those MapSelectInit would
+// offer, whose text equals MapListAnswer; as Cancel when there is none.
+void AnswerMapList(void);
+
 // The controls that close a dialog, as the dialog templates number them.
 enum { DIALOG_OK = 1, DIALOG_CANCEL = 2 };
 

@@ -79,8 +79,13 @@ static void FormatLevelFilter(char (&out)[OPEN_FILTER_SIZE]) {
 // already. A path longer than fileName holds is refused whole with the
 // message of a file that cannot be opened, never cut short into another
 // path; no host opens one that long anyway.
+static int lastOpenCommand;
+
+int LastOpenCommand(void) { return lastOpenCommand; }
+
 static void LoadChosenFile(PlatWindow *window, int command, const char *path) {
     ShowFullView();
+    lastOpenCommand = command;
     size_t length = std::strlen(path);
     if (length >= sizeof fileName) {
         ReportLoadFailure(window, path, "Can't open file:");

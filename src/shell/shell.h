@@ -40,5 +40,8 @@ int OnCommand(PlatWindow *window, uint32_t command);
 // for a file that fails. For hosts that are handed a path (a command line,
 // a drop) rather than asking for one.
 void OpenFileByName(PlatWindow *window, const char *path);
+// How the last chosen or handed-in file was read: IDM_OPENPAK (as an
+// archive) or IDM_OPENBSP; 0 before any.
+int LastOpenCommand(void);
 
 #endif

@@ -49,6 +49,11 @@ const ViewRect *ShownViewRect(void) { return zoomed ? &shown : nullptr; }
 
 void ShowFullView(void) { zoomed = 0; }
 
+ShownView CurrentShownView(PlatWindow *window) {
+    Screen s = CurrentScreen(window);
+    return ShownView{s.fullWidth, s.fullHeight, s.clientWidth, s.clientHeight, CurrentRect(s)};
+}
+
 void OnWheel(PlatWindow *window, int32_t px, int32_t py, int notches) {
     Screen s = CurrentScreen(window);
     ViewRect rect = CurrentRect(s);

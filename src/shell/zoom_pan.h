@@ -41,6 +41,15 @@ const ViewRect *ShownViewRect(void);
 // Back to the full view (no repaint asked: the caller repaints anyway).
 void ShowFullView(void);
 
+// What the window shows now: the current view's full extent, the part of
+// it shown (clamped to it) and the client size in device pixels.
+struct ShownView {
+    int32_t fullWidth, fullHeight;
+    int32_t clientWidth, clientHeight;
+    ViewRect rect;
+};
+ShownView CurrentShownView(PlatWindow *window);
+
 // Each asks for a repaint when the shown rectangle changed. Positions are
 // device pixels of the client area.
 void OnWheel(PlatWindow *window, int32_t px, int32_t py, int notches);  // > 0: zoom in

@@ -126,6 +126,8 @@ static ViewPoint ProjectVertex(const ViewFrame *f, const Vertex *vertex) {
     return f->oblique ? Project<1>(f, vertex) : Project<0>(f, vertex);
 }
 
+ViewPoint ProjectPoint(const ViewFrame *frame, const Vertex *point) { return ProjectVertex(frame, point); }
+
 // The projected table: kept between paints, grown to the largest level
 // seen. Plain C heap, not PlatAlloc: the platform's allocator is the
 // readers' (and what the tests count of them).

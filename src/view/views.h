@@ -63,6 +63,11 @@ int BeginViewFrame(int viewMode, int32_t clientRight, int32_t clientBottom, View
 // counts stand without their tables (see MapTablesPresent).
 int ViewSegmentAt(const ViewFrame *frame, int32_t i, ViewSegment *segment);
 
+// The logical point of any point of the level's space, by exactly the rules
+// of a vertex: the difference from the level's bounds, the float rounding,
+// the truncation. A point outside the bounds lands outside the extent.
+ViewPoint ProjectPoint(const ViewFrame *frame, const Vertex *point);
+
 // Every vertex of MapData projected for the frame, once, into the views'
 // table: entry k is the logical point of vertex k, exactly as ViewSegmentAt
 // computes it. The table is valid until the next call. Null when the table

@@ -3,9 +3,11 @@
 //   png_check PICTURE.png GEOMETRY.txt
 //
 // GEOMETRY.txt is what `korvitan-cli geometry` prints: "extent W H",
-// "viewport w h", then "x1 y1 x2 y2" per segment. The segments are drawn
-// afresh with the rasterizer and every pixel of the picture must match:
-// pure white where nothing is drawn, pure black where a line is. Exits 0
+// "viewport w h", then "x1 y1 x2 y2" per segment; a line "ink N" (2 red, 3
+// blue) draws the segments after it in that colour over those before, as
+// overlays are drawn. The segments are drawn afresh with the rasterizer
+// and every pixel of the picture must match: pure white where nothing is
+// drawn, pure black, red or blue where a line is. Exits 0
 // when they match, 1 with the first differing pixel when not, 2 on bad
 // input. The end-to-end tests use it to tie a rendered or on-screen picture
 // to the geometry printed by another route.
@@ -31,10 +33,16 @@ static int ReadGeometry(const char *path, RasterCanvas *canvas, std::vector<uint
     RasterSetViewportExt(canvas, vw, vh);
     RasterSetWindowExt(canvas, w, h);
     RasterSetWindowOrg(canvas, ox, oy);
-    int x1, y1, x2, y2;
-    while (std::fscanf(f, "%d %d %d %d", &x1, &y1, &x2, &y2) == 4) {
-        RasterMoveTo(canvas, x1, y1);
-        RasterLineTo(canvas, x2, y2);
+    int x1, y1, x2, y2, ink;
+    for (;;) {
+        if (std::fscanf(f, "%d %d %d %d", &x1, &y1, &x2, &y2) == 4) {
+            RasterMoveTo(canvas, x1, y1);
+            RasterLineTo(canvas, x2, y2);
+        } else if (std::fscanf(f, " ink %d", &ink) == 1 && ink >= RASTER_BLACK && ink <= RASTER_BLUE) {
+            RasterSetInk(canvas, uint8_t(ink));
+        } else {
+            break;
+        }
     }
     int clean = std::feof(f);
     std::fclose(f);
@@ -66,21 +74,23 @@ int main(int argc, char **argv) {
     cairo_surface_flush(picture);
     const uint8_t *data = cairo_image_surface_get_data(picture);
     int stride = cairo_image_surface_get_stride(picture);
-    long black = 0;
+    static const uint32_t COLOURS[4] = {0xFFFFFFu, 0x000000u, 0xFF0000u, 0x0000FFu};
+    long drawn = 0;
     for (int y = 0; y < h; y++) {
         const uint32_t *row = reinterpret_cast<const uint32_t *>(data + size_t(y) * size_t(stride));
         for (int x = 0; x < w; x++) {
             uint32_t rgb = row[x] & 0xFFFFFFu;
-            uint32_t want = expected[size_t(y) * size_t(w) + size_t(x)] == RASTER_BLACK ? 0u : 0xFFFFFFu;
+            uint8_t value = expected[size_t(y) * size_t(w) + size_t(x)];
+            uint32_t want = COLOURS[value & 3];
             if (rgb != want) {
                 std::fprintf(stderr, "png_check: pixel (%d, %d) is %06x, expected %06x\n", x, y,
                              unsigned(rgb), unsigned(want));
                 return 1;
             }
-            black += want == 0;
+            drawn += value != RASTER_WHITE;
         }
     }
     cairo_surface_destroy(picture);
-    std::printf("%ld black pixels match\n", black);
+    std::printf("%ld drawn pixels match\n", drawn);
     return 0;
 }

@@ -157,6 +157,11 @@ void PlatRunAboutDialog(PlatWindow *) {
 // The map list as a user works it: the shell fills the list, the script
 // selects a row (or none) and presses OK or Cancel.
 void PlatRunMapSelectDialog(PlatWindow *) {
+    if (MapListAnswer) {  // answered without a list, as the Linux program's reload does
+        recording.answeredLists++;
+        AnswerMapList();
+        return;
+    }
     recording.dialogRuns++;
     recording.dialogGeneration = MapGeneration;
     Event("dialog");

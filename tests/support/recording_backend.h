@@ -47,6 +47,7 @@ struct Recording {
     // The rows the map list offered at its last run.
     std::vector<std::string> offeredRows;
     int dialogRuns;
+    int answeredLists;  // map lists answered without being shown (MapListAnswer)
     uint32_t dialogGeneration;  // MapGeneration while the map list last ran
     int dialogResult;  // what the last dialog ended with, -1 if it did not
     std::map<int, int> checks;  // check mark by command; absent: never set
