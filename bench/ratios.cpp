@@ -8,7 +8,7 @@
 // grid_4k_60k.bsp; grid_64k_1m.bsp) and the archives scripts/bench
 // makes beside them (list-500m.zip and list-5m.zip: 10,000 entries each,
 // 500 MB and 5 MB; level.pk3: the million-edge grid, deflated, among a few
-// other entries); CLI is korvitan-cli. Every
+// other entries; batch/: 100 copies of the town); CLI is korvitan-cli. Every
 // repetition times the path and its floor one after the other, each run
 // often enough to last a few tens of milliseconds. A row shows the fastest
 // path time over the fastest floor time (min), the median of the
@@ -26,6 +26,10 @@
 //             no clipping and no bounds check
 //   draw      the segments floor followed by the raster floor, one thread
 //   render    `korvitan-cli info` on the same file, as a whole process
+//   batch     the same pictures made by one `korvitan-cli render` call per
+//             level, one after the other: `korvitan-cli batch` over a
+//             folder of 100 levels (batch/, copies of the town) against
+//             100 sequential renders of them at 800x600 in the 3D (Z) view
 //   archive   `unzip -p ARCHIVE ENTRY > /dev/null` for reading a level out
 //             of a ZIP (`korvitan-cli info ARCHIVE --map ENTRY`); listing an
 //             archive has no floor but a time, 0.2 s for 10,000 entries and
@@ -417,6 +421,28 @@ static void CompareRender(const std::string &cli, const Level &level, const std:
     unlink(out.c_str());
 }
 
+// ---- Batch ---------------------------------------------------------------------------------
+
+enum { BATCH_LEVELS = 100 };
+
+static void CompareBatch(const std::string &cli, const std::string &outDir) {
+    std::string folder = levelDir + "/batch", out = outDir + "/korvitan_ratios_batch";
+    std::vector<std::string> levels;
+    for (int i = 0; i < BATCH_LEVELS; i++) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/level_%03d.bsp", i);
+        levels.push_back(folder + name);
+    }
+    std::string picture = outDir + "/korvitan_ratios_batch.png";
+    Compare("batch 100 town 3dz 800x600 / 100 renders", "0.6",
+            [&] { RunProcess({cli, "batch", "-o", out, folder}); },
+            [&] {
+                for (const std::string &level : levels)
+                    RunProcess({cli, "render", level, "--view", "3dz", "--size", "800x600", "-o", picture});
+            });
+    RunProcess({"/bin/rm", "-rf", out, picture});
+}
+
 // ---- Archives ---------------------------------------------------------------------------------
 
 static void CompareArchives(const std::string &cli, const std::string &outDir) {
@@ -466,6 +492,7 @@ int main(int argc, char **argv) {
     CompareDraw(GRID_1M, IDM_VIEW_XY);
     for (const Level &level : {TOWN, GRID_60K}) CompareThreads(level, IDM_VIEW_3DZ);
     CompareRender(argv[2], TOWN, outDir);
+    CompareBatch(argv[2], outDir);
     CompareArchives(argv[2], outDir);
     FreeMapData();
     return 0;

@@ -59,18 +59,55 @@ level_header() {
 bsp=$work/demo.bsp
 pak=$work/demo.pak
 
-# ---- Usage --------------------------------------------------------------------
+# ---- Usage: one line that says what is wrong, a pointer to --help, exit 2 ----------
 run 0 --help && grep -q '^usage: korvitan-cli' "$work/out" && pass || fail "--help prints usage"
-run 2 && grep -q 'usage:' "$work/err" && pass || fail "no arguments is bad usage"
-run 2 geometry "$bsp" --view diagonal && pass
-run 2 geometry "$bsp" --view xy --size 12by4 && pass
-run 2 render "$bsp" --view xy -o "$work/x.gif" && pass
-run 2 info "$bsp" --frobnicate && pass
+run 0 render --frobnicate --help && grep -q '^usage: korvitan-cli' "$work/out" && pass || fail "--help wins"
 run 0 --version && [ "$(cat "$work/out")" = "korvitan-cli $version" ] && pass || fail "--version"
+# ARGS|THE FIRST LINE ON STDERR, after "korvitan-cli: "
+usage_cases=(
+    "|no command given (maps, info, geometry, render, thumbnail or batch)"
+    "frob $bsp|unknown command 'frob'"
+    "info $bsp --frobnicate|unknown option '--frobnicate'"
+    "info $bsp --frobnicate=1|unknown option '--frobnicate'"
+    "geometry $bsp --view diagonal|--view needs one of xy xz yz 3dx 3dy 3dz"
+    "geometry $bsp --view=diagonal|--view needs one of xy xz yz 3dx 3dy 3dz"
+    "geometry $bsp|--view needs one of xy xz yz 3dx 3dy 3dz"
+    "geometry $bsp --view xy --size 12by4|--size needs WxH, each side from 0 to 16384"
+    "geometry $bsp --view|option '--view' needs a value"
+    "render $bsp --view xy -o $work/x.gif|OUT must end in .png, .svg or .pdf, or --format must say which"
+    "render $bsp --view xy|render needs -o OUT"
+    "info $bsp --json=yes|option '--json' takes no value"
+    "info $bsp --view xy|info takes no --view"
+    "info $bsp $bsp|unexpected argument '$bsp'"
+    "info|info needs FILE"
+    "maps $pak --map maps/demo.bsp|maps takes no --map"
+    "thumbnail $bsp|thumbnail needs FILE and OUT"
+    "thumbnail -s 0 $bsp $work/t.png|-s needs a side from 1 to 4096"
+    "thumbnail --exact=1 $bsp $work/t.png|option '--exact' takes no value"
+    "info --pak --bsp $bsp|--pak and --bsp say opposite things"
+    "batch $bsp|batch needs -o OUTDIR"
+    "batch -o $work/b|batch needs at least one PATH"
+    "batch -o $work/b --views xy,xy $bsp|--views needs views from xy xz yz 3dx 3dy 3dz, separated by commas, each once"
+    "batch -o $work/b --jobs 0 $bsp|--jobs needs a number from 1 to 256"
+    "batch -o $work/b --thumbnail=5000 $bsp|--thumbnail needs a side from 1 to 4096"
+    "batch -o $work/b --size 0x5 $bsp|--size needs WxH, each side from 1 to 16384"
+)
+for case in "${usage_cases[@]}"; do
+    IFS='|' read -r line want <<<"$case"
+    # shellcheck disable=SC2086 # the arguments are words
+    if run 2 $line; then
+        [ "$(cat "$work/err")" = "korvitan-cli: $want"$'\n'"Try 'korvitan-cli --help'." ] && pass ||
+            fail "korvitan-cli $line: stderr was '$(cat "$work/err")'"
+    fi
+done
+[ ! -e "$work/t.png" ] && [ ! -e "$work/b" ] && pass || fail "bad usage wrote something"
+# The = forms and -- : the same answers as the spaced forms.
+run 0 geometry "$bsp" --view 3dz --size 64x48 && cp "$work/out" "$work/spaced.txt"
+run 0 geometry --view=3dz --size=64x48 -- "$bsp" && cmp -s "$work/out" "$work/spaced.txt" && pass ||
+    fail "--opt=value and -- differ from --opt value"
 long=$(printf '%05000d' 0)
 for command in maps info; do
-    run 1 "$command" "$long.pak" && grep -q '^korvitan-cli: path too long: ' "$work/err" && pass ||
-        fail "$command: a path too long is a failure, not bad usage"
+    run 1 "$command" "$long.pak" && expect_stderr "korvitan-cli: $long.pak: Can't open file: File name too long"
 done
 
 # ---- The demo files -------------------------------------------------------------
@@ -174,7 +211,7 @@ for variant in bsp2 2psb ibsp qbsp vbsp; do
 done
 cp "$work/variants/demo-ibsp.bsp" "$work/ibsp-37.bsp"
 printf '\x25' | dd of="$work/ibsp-37.bsp" bs=1 seek=4 conv=notrunc 2>/dev/null
-run 1 info "$work/ibsp-37.bsp" && expect_stderr "Error: Unsupported BSP format! (IBSP version 37)"
+run 1 info "$work/ibsp-37.bsp" && expect_stderr "korvitan-cli: $work/ibsp-37.bsp: Error: Unsupported BSP format! (IBSP version 37)"
 
 # ---- The demo level in the layouts that store surfaces ------------------------------------
 # Each face a planar surface: a side two faces share is drawn once by each,
@@ -250,7 +287,7 @@ run 0 info "$work/levels.pk3" && sed -n 2p "$work/out" | grep -qx 'format qbsp' 
     fail "without --map the first row is used"
 cp "$work/levels.zip" "$work/levels.dat"
 run 0 info "$work/levels.dat" --pak && cmp -s "$work/out" "$work/info_bsp" && pass || fail "--pak reads a ZIP"
-run 0 thumbnail -s 64 "$work/levels.dat" "$work/zip-thumb.png" &&
+run 0 thumbnail --exact -s 64 "$work/levels.dat" "$work/zip-thumb.png" &&
     run 0 render "$bsp" --view 3dz --size "$(png_size "$work/zip-thumb.png")" -o "$work/want.png" &&
     cmp -s "$work/zip-thumb.png" "$work/want.png" && pass || fail "a ZIP's thumbnail, known by its first bytes"
 
@@ -264,14 +301,14 @@ run 0 info "$work/odd.zip" --map "$odd" && cmp -s "$work/out" "$work/info_bsp" &
 
 # Hostile archives: one message each, exit 1.
 (cd "$stage" && zip -q -X -P secret "$work/secret.zip" start.bsp)
-run 1 info "$work/secret.zip" && expect_stderr "Error: Encrypted archive entry!"
+run 1 info "$work/secret.zip" && expect_stderr "korvitan-cli: $work/secret.zip: start.bsp: Error: Encrypted archive entry!"
 head -c 100 "$work/levels.zip" >"$work/cut.zip"
-run 1 maps "$work/cut.zip" && grep -q '^Error: Can'"'"'t read archive! (.\+)$' "$work/err" && pass ||
+run 1 maps "$work/cut.zip" && grep -q "^korvitan-cli: $work/cut.zip: Error: Can't read archive! (.\\+)$" "$work/err" && pass ||
     fail "a ZIP cut short: $(cat "$work/err")"
 head -c 4096 "$bsp" >"$work/garbage.7z"
-run 1 maps "$work/garbage.7z" && expect_stderr "Error: Can't read archive! (Unrecognized archive format)"
+run 1 maps "$work/garbage.7z" && expect_stderr "korvitan-cli: $work/garbage.7z: Error: Can't read archive! (Unrecognized archive format)"
 /usr/bin/python3 "$tool" bomb "$work/big.zip" 3G 1K
-run 1 info "$work/big.zip" && expect_stderr "Error: Archive entry too large!"
+run 1 info "$work/big.zip" && expect_stderr "korvitan-cli: $work/big.zip: maps/bomb.bsp: Error: Archive entry too large!"
 # A bomb: it declares 1 MB and inflates to 10 GB. Refused, with the peak
 # memory of the whole process (getrusage of the child) under 64 MB. The
 # child's figure also counts what it shared with Python before it ran the
@@ -285,7 +322,7 @@ print(done.returncode, peak, done.stderr.decode().strip())
 PYTHON
 )
 read -r bomb_status bomb_peak bomb_message <<<"$bomb"
-[ "$bomb_status" = 1 ] && [ "$bomb_message" = "Error: Archive entry too large!" ] && pass ||
+[ "$bomb_status" = 1 ] && [ "$bomb_message" = "korvitan-cli: $work/bomb.zip: maps/bomb.bsp: Error: Archive entry too large!" ] && pass ||
     fail "the bomb: $bomb"
 [ "$bomb_peak" -lt $((64 * 1024)) ] && pass || fail "the bomb took $bomb_peak KiB at its peak"
 
@@ -430,30 +467,38 @@ else
     fail "could not make a small file system in a private mount namespace (unshare, mount)"
 fi
 
-# ---- Failures: the message the window would show, exit 1 ----------------------------
-run 1 info "$work/missing.bsp" && expect_stderr "Can't open file: $work/missing.bsp"
-
+# ---- Failures: the file, the row, the message the window would show; exit 1 -------
+# Every message names the file as given (and the row of an archive), so a
+# loop over many files (xargs -P) tells which one failed.
 printf 'PACK\x00\x00\x00\x00' >"$work/tiny.bsp"
-run 1 info "$work/tiny.bsp" && expect_stderr "Error: Error Reading BspHdr"
-
 level_header 27 124 0 124 0 >"$work/old.bsp"
-run 1 geometry "$work/old.bsp" --view xy && expect_stderr "Error: Invalid BSP version! (should be >=0x1C )"
-
 level_header 29 124 4294967292 124 0 >"$work/greedy.bsp"
-run 1 info "$work/greedy.bsp" && expect_stderr "Error: Error Reading Vertices"
-
 level_header 29 124 0 -4 8 >"$work/edges.bsp"
-run 1 info "$work/edges.bsp" && expect_stderr "Error: Error Reading Edges"
-
-run 1 maps "$bsp" && expect_stderr "Error: File is not a .PAK file"
 printf "PACK$(le32 12)$(le32 64)" >"$work/nodir.pak"
-run 1 info "$work/nodir.pak" && expect_stderr "Error: Error Reading DirList"
-
 printf "PACK$(le32 12)$(le32 0)" >"$work/empty.pak"
+mkdir -p "$work/a folder.bsp"
+# COMMAND|FILE|MORE ARGUMENTS|WHAT FOLLOWS "korvitan-cli: FILE: "
+bad_files=(
+    "info|$work/missing.bsp||Can't open file: No such file or directory"
+    "info|$work/a folder.bsp||Is a directory"
+    "render|$work/a folder.bsp|--view xy -o $work/never.png|Is a directory"
+    "info|$work/tiny.bsp||Error: Error Reading BspHdr"
+    "geometry|$work/old.bsp|--view xy|Error: Invalid BSP version! (should be >=0x1C )"
+    "info|$work/greedy.bsp||Error: Error Reading Vertices"
+    "thumbnail|$work/edges.bsp|$work/never.png|Error: Error Reading Edges"
+    "maps|$bsp||Error: File is not a .PAK file"
+    "info|$work/nodir.pak||Error: Error Reading DirList"
+    "info|$work/empty.pak||the archive lists no map"
+    "info|$pak|--map maps/nothing.bsp|no map named \"maps/nothing.bsp\" (see: korvitan-cli maps $pak)"
+    "info|$pak|--map maps/demo|no map named \"maps/demo\" (see: korvitan-cli maps $pak)"
+)
+for case in "${bad_files[@]}"; do
+    IFS='|' read -r command file more want <<<"$case"
+    # shellcheck disable=SC2086 # MORE ARGUMENTS are words
+    run 1 "$command" "$file" $more && expect_stderr "korvitan-cli: $file: $want"
+done
+[ ! -e "$work/never.png" ] && pass || fail "a failed load wrote a picture"
 run 0 maps "$work/empty.pak" && [ ! -s "$work/out" ] && pass || fail "empty archive lists nothing"
-run 1 info "$work/empty.pak" && grep -q 'no map' "$work/err" && pass || fail "no listed map is an error"
-run 1 info "$pak" --map maps/nothing.bsp && grep -q 'no map named' "$work/err" && pass || fail "unknown map"
-run 1 info "$pak" --map maps/demo && pass  # names match whole, never as a prefix
 
 # Coordinates at the edge of the float range and an edge naming a missing
 # vertex: the program still draws, and draws only what is there.
@@ -491,18 +536,25 @@ flat "$f1000" "$f0" >"$work/line.bsp"
 run 0 geometry "$work/wide.bsp" --view 3dz && [ "$(head -n 1 "$work/out")" = "extent 1000 100" ] && pass ||
     fail "the wide level's extent: $(head -n 1 "$work/out")"
 
-# thumb EXPECTED_SIZE ARGS...: the thumbnail has that size and exactly the
-# picture render draws at that size.
+# thumb EXPECTED_SIZE ARGS...: the thumbnail has that size; with --exact it
+# is exactly the picture render draws at that size (1-bit), without it an
+# 8-bit gray PNG whose every pixel is the average of its 4 x 4 block in the
+# view drawn at four times the size.
 thumb() {
     local want=$1; shift
-    rm -f "$work/thumb.png"
-    run 0 thumbnail "$@" "$work/thumb.png" || return
-    local got
-    got=$(png_size "$work/thumb.png")
-    [ "$got" = "$want" ] || { fail "thumbnail $* is $got, expected $want"; return; }
-    local file=${*: -1}
+    local file=${*: -1} kind w h
+    rm -f "$work/thumb.png" "$work/exact.png"
+    run 0 thumbnail "$@" "$work/thumb.png" && run 0 thumbnail --exact "$@" "$work/exact.png" || return
+    for kind in thumb exact; do
+        [ "$(png_size "$work/$kind.png")" = "$want" ] || { fail "thumbnail $* is $(png_size "$work/$kind.png"), expected $want"; return; }
+    done
+    [ "$(od -An -tu1 -j24 -N2 "$work/thumb.png" | tr -s ' ')" = " 8 0" ] || { fail "thumbnail $* is not 8-bit gray"; return; }
     run 0 render "$file" --view 3dz --size "$want" -o "$work/want.png" &&
-        cmp -s "$work/thumb.png" "$work/want.png" && pass || fail "thumbnail $* differs from render at $want"
+        cmp -s "$work/exact.png" "$work/want.png" && pass || fail "thumbnail --exact $* differs from render at $want"
+    IFS=x read -r w h <<<"$want"
+    run 0 geometry "$file" --view 3dz --size "$((4 * w))x$((4 * h))" && cp "$work/out" "$work/geo4.txt" &&
+        "$png_check" --reduced "$work/thumb.png" "$work/geo4.txt" >/dev/null && pass ||
+        fail "thumbnail $* is not the view at 4x averaged: $("$png_check" --reduced "$work/thumb.png" "$work/geo4.txt" 2>&1)"
 }
 thumb 256x26 "$work/wide.bsp"        # the longer side gets N, 256 by default
 thumb 10x100 -s 100 "$work/tall.bsp"
@@ -513,9 +565,11 @@ thumb 1x1 -s 1 "$work/wide.bsp"
 thumb 48x48 -s 48 "$work/line.bsp"   # a view with no height draws nothing: a square
 thumb 256x256 "$bsp"
 thumb 128x128 -s 128 "$pak"          # an archive's first listed map
+[ "$(od -An -tu1 -j24 -N2 "$work/exact.png" | tr -s ' ')" = " 1 0" ] && pass || fail "--exact is not 1-bit"
 cp "$pak" "$work/archive.dat"        # a file manager goes by content, not by name
 run 0 thumbnail -s 128 "$work/archive.dat" "$work/by-content.png" &&
     cmp -s "$work/by-content.png" "$work/thumb.png" && pass || fail "an archive not named .pak"
+thumb 256x130 "$work/bench/grid_64k_1m.bsp"  # a million lines, drawn by two threads at 4x
 for side in 0 4097 12x; do
     run 2 thumbnail -s "$side" "$bsp" "$work/bad.png" && pass
 done
@@ -526,7 +580,7 @@ run 2 thumbnail "$bsp" "$work/bad.png" --view xy && pass
 # Nothing is written for a file that cannot be drawn, and the reason is told.
 mkdir "$work/thumbs"
 run 1 thumbnail "$work/old.bsp" "$work/thumbs/old.png" &&
-    expect_stderr "Error: Invalid BSP version! (should be >=0x1C )"
+    expect_stderr "korvitan-cli: $work/old.bsp: Error: Invalid BSP version! (should be >=0x1C )"
 run 1 thumbnail "$work/empty.pak" "$work/thumbs/empty.png" && grep -q 'no map' "$work/err" && pass ||
     fail "an archive with no map has no thumbnail"
 [ -z "$(ls -A "$work/thumbs")" ] && pass || fail "a failed thumbnail left $(ls -A "$work/thumbs")"
@@ -626,6 +680,225 @@ done
 echo old >"$work/kept.png"
 run 1 thumbnail "$work/old.bsp" "$work/kept.png" && [ "$(cat "$work/kept.png")" = old ] && pass ||
     fail "a failed thumbnail changed the OUT it was given"
+
+# ---- Standard input, pipes and devices: read whole, by their first bytes ----------------
+# SOURCE|ARGUMENTS: the same output from the file and from a pipe or a FIFO.
+mkfifo "$work/fifo.bsp"
+stream_cases=(
+    "$bsp|info"
+    "$pak|info --map maps/tower.bsp"
+    "$pak|info"
+    "$work/levels.zip|maps"
+    "$work/nested.7z|info --map $nested_pak/halls.bsp"
+    "$bsp|geometry --view 3dx --size 320x200"
+)
+for case in "${stream_cases[@]}"; do
+    IFS='|' read -r source line <<<"$case"
+    read -r command more <<<"$line"
+    # shellcheck disable=SC2086 # more arguments are words
+    "$cli" "$command" "$source" $more >"$work/from-file" 2>&1
+    # shellcheck disable=SC2086
+    "$cli" "$command" - $more <"$source" >"$work/from-stdin" 2>&1 && cmp -s "$work/from-stdin" "$work/from-file" &&
+    # shellcheck disable=SC2086
+    cat "$source" | "$cli" "$command" - $more >"$work/from-pipe" 2>&1 && cmp -s "$work/from-pipe" "$work/from-file" &&
+    { cat "$source" >"$work/fifo.bsp" & } &&
+    # shellcheck disable=SC2086
+    timeout 20 "$cli" "$command" "$work/fifo.bsp" $more >"$work/from-fifo" 2>&1 && cmp -s "$work/from-fifo" "$work/from-file" &&
+        pass || fail "$command $source from standard input, a pipe or a FIFO: $(head -c 200 "$work/from-stdin" "$work/from-fifo")"
+done
+cat "$bsp" | "$cli" render - --view xy --size 64x48 -o "$work/piped.png" &&
+    cmp -s "$work/piped.png" "$work/ref-render.png" && pass || fail "render from a pipe"
+run 1 info /dev/null && expect_stderr "korvitan-cli: /dev/null: Error: Error Reading BspHdr"
+printf 'PACK' | "$cli" info - 2>"$work/err"; [ $? = 1 ] && expect_stderr "korvitan-cli: -: Error: Error Reading PakHdr"
+# More than 2 GiB is refused, and read no further than that.
+head -c $((2 * 1024 * 1024 * 1024 + 1)) /dev/zero | "$cli" info - 2>"$work/err"
+[ $? = 1 ] && expect_stderr "korvitan-cli: -: larger than 2 GiB, more than a level or an archive can be"
+
+# ---- Standard output: a failed write is an error, a closed pipe ends quietly ---------------
+for line in "info $bsp" "info --json $bsp" "maps $pak" "maps --json $pak" "geometry $bsp --view xy" "--help"; do
+    # shellcheck disable=SC2086
+    "$cli" $line >/dev/full 2>"$work/err"
+    [ $? = 1 ] && expect_stderr "korvitan-cli: cannot write standard output: No space left on device"
+done
+for ignored in no yes; do  # started with SIGPIPE ignored too, as some shells and services do
+    if [ $ignored = yes ]; then trap '' PIPE; fi
+    "$cli" geometry "$work/bench/grid_64k_1m.bsp" --view xy 2>"$work/err" | head -n 1 >/dev/null
+    status=${PIPESTATUS[0]}
+    trap - PIPE
+    [ "$status" = 141 ] && [ ! -s "$work/err" ] && pass ||
+        fail "a closed pipe (SIGPIPE ignored: $ignored): exit $status, stderr '$(cat "$work/err")'"
+done
+
+# ---- JSON: the facts of the text form, floats that read back exactly ------------------------
+# compare_json TEXT JSON: info's text and JSON forms hold the same facts.
+compare_json() {
+    /usr/bin/python3 - "$1" "$2" <<'PYTHON'
+import json, math, struct, sys
+text = dict(line.split(" ", 1) for line in open(sys.argv[1]).read().splitlines())
+facts = json.load(open(sys.argv[2]))
+f32 = lambda v: struct.pack("<f", v)
+problems = [k for k in ("version", "vertices", "edges") if facts[k] != int(text[k])]
+problems += [] if facts["format"] == text["format"] else ["format"]
+bounds = [float(v) for v in text["bounds"].split()]
+keys = ("minX", "maxX", "minY", "maxY", "minZ", "maxZ")
+if facts["vertices"] == 0:
+    problems += [] if facts["bounds"] is None else ["bounds of no vertices"]
+else:
+    for key, want in zip(keys, bounds):
+        got = facts["bounds"][key]
+        if (got is None and math.isfinite(want)) or (got is not None and f32(got) != f32(want)):
+            problems.append("%s %r %r" % (key, got, want))
+print(" ".join(problems))
+sys.exit(1 if problems else 0)
+PYTHON
+}
+level_header 29 124 0 124 0 >"$work/no-vertices.bsp"
+json_cases=("$bsp" "$work/hostile.bsp" "$work/no-vertices.bsp" "$work/bench/town.bsp" "$pak --map maps/halls.bsp"
+            "$work/nested.7z --map $nested_pak/tower.bsp")
+for variant in bsp2 2psb ibsp qbsp vbsp; do json_cases+=("$work/variants/demo-$variant.bsp"); done
+for case in "${json_cases[@]}"; do
+    # shellcheck disable=SC2086
+    run 0 info $case && cp "$work/out" "$work/info.txt" &&
+    # shellcheck disable=SC2086
+    run 0 info --json $case && cp "$work/out" "$work/info.json" &&
+        why=$(compare_json "$work/info.txt" "$work/info.json") && pass || fail "info --json $case: $why"
+done
+run 0 info --json "$pak" --map maps/halls.bsp &&
+    [ "$(/usr/bin/python3 -c 'import json,sys; d=json.load(sys.stdin); print(d["source"], d["row"])' <"$work/out")" = "$pak maps/halls.bsp" ] &&
+    run 0 info --json "$bsp" && grep -q '"row": null' "$work/out" && pass || fail "info --json names the source and row"
+for archive in "$pak" "$work/levels.zip" "$work/nested.7z"; do
+    run 0 maps "$archive" && cp "$work/out" "$work/rows.txt" &&
+    run 0 maps --json "$archive" &&
+        /usr/bin/python3 -c 'import json,sys; print("\n".join(json.load(sys.stdin)["rows"]))' <"$work/out" |
+        cmp -s - "$work/rows.txt" && pass || fail "maps --json $archive differs from maps"
+done
+
+# ---- batch: every level of files, archives and folders ----------------------------------------
+# A folder walked in name order with good levels, bad ones, an archive with
+# entries named to climb out (../x.bsp, /abs.bsp), a link out of the folder
+# (not followed) and one inside it (followed), and more PATHs after it.
+# Everything lives in an area of its own, watched for files written outside
+# OUTDIR, which is two folders down so that ../x.bsp would land inside it.
+area=$work/area
+tree=$area/tree
+bout=$area/deep/out
+mkdir -p "$tree/sub" "$area/outside" "$area/deep"
+cp "$bsp" "$tree/b.bsp"
+cp "$work/variants/demo-qbsp.bsp" "$tree/sub/A.BSP"
+cp "$work/old.bsp" "$tree/c-old.bsp"
+cp "$work/tiny.bsp" "$tree/sub/d-tiny.bsp"
+echo "not a level" >"$tree/notes.txt"
+cp "$bsp" "$area/outside/away.bsp"
+ln -s ../outside/away.bsp "$tree/e-away.bsp"
+ln -s b.bsp "$tree/f-link.bsp"
+(cd "$tree" && /usr/bin/python3 - <<'PYTHON'
+import zipfile
+level = open("b.bsp", "rb").read()
+with zipfile.ZipFile("climb.zip", "w") as z:
+    z.writestr("../x.bsp", level)
+    z.writestr("/abs.bsp", level)
+    z.writestr("maps/x.bsp", level)
+PYTHON
+)
+find "$area" -path "$bout" -prune -o -print | sort >"$work/before.txt"
+# Nothing is written outside OUTDIR.
+(cd "$area/deep" && exec "$cli" batch --views=xy,3dz --size 320x200 --thumbnail 64 -o "$bout" \
+    "$tree" "$pak" - "$work/missing.bsp" <"$work/variants/demo-vbsp.bsp" >"$work/out" 2>"$work/err")
+status=$?
+[ $status = 1 ] && pass || fail "batch with failures exited $status"
+find "$area" -path "$bout" -prune -o -print | sort | cmp -s - "$work/before.txt" && [ ! -e /abs.bsp ] && [ ! -e /abs.3dz.png ] &&
+    pass || fail "batch wrote outside OUTDIR: $(find "$area" -path "$bout" -prune -o -print | sort | diff "$work/before.txt" - | tr '\n' ' ')"
+cp "$work/err" "$work/batch-err"
+# SOURCE|ROW|ERROR (empty: drawn), in input order.
+expected_records=(
+    "$tree/b.bsp||"
+    "$tree/c-old.bsp||Error: Invalid BSP version! (should be >=0x1C )"
+    "$tree/climb.zip|../x.bsp|"
+    "$tree/climb.zip|/abs.bsp|"
+    "$tree/climb.zip|maps/x.bsp|"
+    "$tree/f-link.bsp||"
+    "$tree/sub/A.BSP||"
+    "$tree/sub/d-tiny.bsp||Error: Error Reading BspHdr"
+    "$pak|maps/demo.bsp|"
+    "$pak|maps/tower.bsp|"
+    "$pak|maps/halls.bsp|"
+    "-||"
+    "$work/missing.bsp||Can't open file: No such file or directory"
+)
+/usr/bin/python3 - "$bout/manifest.json" >"$work/records.txt" <<'PYTHON'
+import json, sys
+for r in json.load(open(sys.argv[1]))["levels"]:
+    print("%s|%s|%s" % (r["source"], r["row"] or "", r["error"] or ""))
+PYTHON
+[ "$(cat "$work/records.txt")" = "$(printf '%s\n' "${expected_records[@]}")" ] && pass ||
+    fail "batch manifest: $(diff <(printf '%s\n' "${expected_records[@]}") "$work/records.txt")"
+# Each failure on stderr as the one-file commands print it.
+grep -c "^korvitan-cli: " "$work/batch-err" | grep -qx 3 &&
+    grep -qx "korvitan-cli: $tree/c-old.bsp: Error: Invalid BSP version! (should be >=0x1C )" "$work/batch-err" &&
+    ! grep -q 'levels/s' "$work/batch-err" && pass || fail "batch's stderr: $(cat "$work/batch-err")"
+# In OUTDIR exactly the files the manifest lists, each
+# the picture render and thumbnail make of the same level, and none for a
+# level that failed; the facts those of info.
+/usr/bin/python3 - "$bout" >"$work/checks.txt" <<'PYTHON'
+import json, os, sys
+out = sys.argv[1]
+levels = json.load(open(os.path.join(out, "manifest.json")))["levels"]
+listed = ["manifest.json"]
+for r in levels:
+    files = r["files"]
+    if (r["error"] is None) != (sorted(files) == ["3dz", "thumbnail", "xy"]):
+        print("BAD files of %s %s: %r" % (r["source"], r["row"], files))
+    for kind, name in files.items():
+        listed.append(name)
+        args = ["thumbnail", "-s", "64"] if kind == "thumbnail" else ["render", "--view", kind, "--size", "320x200"]
+        print("%s|%s|%s|%s" % (name, r["source"], r["row"] or "", " ".join(args)))
+    if r["error"] is None:
+        print("FACTS|%s|%s|%s" % (r["source"], r["row"] or "", json.dumps({k: r[k] for k in ("format", "version", "vertices", "edges", "bounds")})))
+if sorted(listed) != sorted(os.listdir(out)) or len(set(n.lower() for n in listed)) != len(listed):
+    print("BAD the folder holds %r, the manifest %r" % (sorted(os.listdir(out)), sorted(listed)))
+PYTHON
+! grep -q '^BAD' "$work/checks.txt" && pass || fail "batch: $(grep '^BAD' "$work/checks.txt")"
+while IFS='|' read -r name source row args; do
+    [ "$name" = FACTS ] && continue
+    [ "$source" = - ] && source=$work/variants/demo-vbsp.bsp
+    more=(); [ -n "$row" ] && more=(--map "$row")
+    # shellcheck disable=SC2086 # args are words
+    if [ "${args%% *}" = thumbnail ]; then "$cli" $args "$source" "$work/alone.png" "${more[@]}"
+    else "$cli" $args "$source" "${more[@]}" -o "$work/alone.png"; fi
+    cmp -s "$bout/$name" "$work/alone.png" && pass || fail "batch's $name differs from korvitan-cli $args"
+done <"$work/checks.txt"
+while IFS='|' read -r tag source row facts; do
+    [ "$tag" = FACTS ] || continue
+    [ "$source" = - ] && source=$work/variants/demo-vbsp.bsp
+    more=(); [ -n "$row" ] && more=(--map "$row")
+    "$cli" info --json "$source" "${more[@]}" >"$work/info.json"
+    /usr/bin/python3 -c 'import json,sys; r=json.load(open(sys.argv[1])); print(json.dumps({k: r[k] for k in ("format", "version", "vertices", "edges", "bounds")}))' \
+        "$work/info.json" | grep -qxF "$facts" && pass || fail "batch's facts of $source $row differ from info --json"
+done <"$work/checks.txt"
+
+# One worker or many, the same manifest and pictures; a level whose picture
+# cannot be written has none of its pictures and its error; the rest go on.
+name=$(/usr/bin/python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["levels"][0]["files"]["thumbnail"])' "$bout/manifest.json")
+first3dz=${name%.thumbnail.png}.3dz.png
+for jobs in 1 3; do
+    rm -rf "$work/jobs-$jobs"; mkdir -p "$work/jobs-$jobs/$name"  # a folder where a picture goes
+    "$cli" batch --views xy,3dz --size 320x200 --thumbnail 64 --jobs "$jobs" -o "$work/jobs-$jobs" "$tree" "$pak" 2>/dev/null
+    echo $? >"$work/jobs-status"
+done
+[ "$(cat "$work/jobs-status")" = 1 ] && diff -r "$work/jobs-1" "$work/jobs-3" >/dev/null && pass ||
+    fail "--jobs 1 and --jobs 3 differ: $(diff -rq "$work/jobs-1" "$work/jobs-3" | head -3)"
+[ ! -e "$work/jobs-1/$first3dz" ] && [ -z "$(ls -A "$work/jobs-1/$name")" ] &&
+    grep -q "\"error\": \"cannot write $name: Is a directory\"" "$work/jobs-1/manifest.json" && pass ||
+    fail "a level with a picture that cannot be written"
+# A terminal gets a progress bar.
+script -qec "$cli batch -o '$work/tty-out' '$tree'" /dev/null >"$work/tty" 2>&1
+grep -q '\] 8/8 levels  [0-9.]* levels/s  0:00 left' "$work/tty" && pass ||
+    fail "no progress bar on a terminal: $(tr '\r' '\n' <"$work/tty" | tail -n 3)"
+
+# Standard input named twice is read once and drawn twice, under two names.
+"$cli" batch -o "$work/twice" - - <"$bsp" 2>"$work/err" && cmp -s "$work/twice/stdin.3dz.png" "$work/twice/stdin-2.3dz.png" &&
+    "$cli" render "$bsp" --view 3dz -o "$work/alone.png" && cmp -s "$work/twice/stdin.3dz.png" "$work/alone.png" && pass ||
+    fail "batch - -: $(cat "$work/err"; ls "$work/twice")"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -509,7 +509,7 @@ check "the level that stores surfaces draws demo.bsp's pixels" shows "$bsp" --vi
 # An archive libarchive cannot read: its reason in a message box titled
 # Error, nothing drawn, and the window goes on working.
 head -c 100 "$work/levels.zip" >"$work/cut.zip"
-reason=$("$cli" maps "$work/cut.zip" 2>&1 | sed -n 's/^Error: //p')
+reason=$("$cli" maps "$work/cut.zip" 2>&1 | sed -n "s|^korvitan-cli: $work/cut.zip: Error: ||p")
 check "korvitan-cli gives the reason ($reason)" eval '[[ $reason == "Can'"'"'t read archive! ("*")" ]]'
 open_file p "$work/cut.zip"
 error=$(xs_wait_window '^Error$' 20) || fail "no message box for an archive cut short"
@@ -717,7 +717,7 @@ open(sys.argv[2], "wb").write(data)
 PYTHON
 half=$work/half.bsp
 head -c "$(($(stat -c %s "$bsp") / 2))" "$bsp" >"$half"
-broken=$("$cli" info "$half" 2>&1)
+broken=$("$cli" info "$half" 2>&1 | sed "s|^korvitan-cli: $half: ||")
 
 # write_in_pieces FROM: FROM over the level as a compiler writes it: the
 # file emptied, then filled a few kilobytes at a time.

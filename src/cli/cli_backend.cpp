@@ -2,6 +2,7 @@
 #include "cli/cli_backend.h"
 
 #include <cairo.h>
+#include <cerrno>
 #include <cstring>
 
 #include "map/model.h"
@@ -28,7 +29,7 @@ struct PlatDC {
     // have a million edges and printf per number would dominate.
     char buffer[1 << 16];
     size_t used;
-    int failed;
+    int failed;  // the errno of the first failed write, or 0
 };
 
 CliState cliState;
@@ -63,18 +64,26 @@ static const OverlayKind OVERLAY_ORDER[OVERLAY_KINDS] = {OVERLAY_PORTALS, OVERLA
 
 static uint8_t InkOf(OverlayKind kind) { return kind == OVERLAY_LEAK ? RASTER_RED : RASTER_BLUE; }
 
+// The gathered segments, with the threads the batch's workers ask for.
+static void DrawRasterSegments(RasterCanvas *canvas) {
+    if (cliState.rasterThreads)
+        RasterDrawSegmentsThreads(canvas, rasterSegments.data(), rasterSegments.size(), cliState.rasterThreads);
+    else
+        RasterDrawSegments(canvas, rasterSegments.data(), rasterSegments.size());
+}
+
 void CliPaintCanvas(RasterCanvas *canvas, int viewMode, const ViewRect *shown) {
     PlatDC *dc = ResetDC(CLI_DRAW_RASTER);
     dc->canvas = canvas;
     rasterSegments.clear();
     DrawViewPart(CliWindow(), dc, viewMode, shown);
-    RasterDrawSegments(canvas, rasterSegments.data(), rasterSegments.size());
+    DrawRasterSegments(canvas);
     for (OverlayKind kind : OVERLAY_ORDER) {
         if (!cliState.overlays[kind]) continue;
         rasterSegments.clear();
         DrawOverlay(CliWindow(), dc, viewMode, cliState.overlays[kind]);
         RasterSetInk(canvas, InkOf(kind));
-        RasterDrawSegments(canvas, rasterSegments.data(), rasterSegments.size());
+        DrawRasterSegments(canvas);
     }
     RasterSetInk(canvas, RASTER_BLACK);
 }
@@ -100,20 +109,32 @@ PlatDC *CliVectorDC(cairo_t *cr) {
     return dc;
 }
 
+// Remembers the first failed write of a geometry stream.
+static void NoteFailure(PlatDC *dc) {
+    if (!dc->failed) dc->failed = errno ? errno : EIO;
+}
+
 int CliFlushGeometry(PlatDC *dc) {
-    if (dc->used && std::fwrite(dc->buffer, 1, dc->used, dc->out) != dc->used) dc->failed = 1;
+    if (dc->used && std::fwrite(dc->buffer, 1, dc->used, dc->out) != dc->used) NoteFailure(dc);
     dc->used = 0;
-    if (std::fflush(dc->out) != 0) dc->failed = 1;
-    return !dc->failed;
+    if (std::fflush(dc->out) != 0) NoteFailure(dc);
+    return dc->failed;
 }
 
 // ---- Window ------------------------------------------------------------------
 
 // "Can't open file:" already ends in a colon; every other caption gets one.
-void PlatMessageBox(PlatWindow *, const char *text, const char *caption) {
+std::string CliMessageText(const char *text, const char *caption) {
     size_t n = std::strlen(caption);
     const char *colon = (n && caption[n - 1] == ':') ? "" : ":";
-    std::fprintf(stderr, "%s%s %s\n", caption, colon, text);
+    return std::string(caption) + colon + " " + text;
+}
+
+void PlatMessageBox(PlatWindow *, const char *text, const char *caption) {
+    if (cliState.quiet) return;
+    std::string where = cliState.source;
+    if (!cliState.chosenRow.empty()) where += ": " + cliState.chosenRow;
+    std::fprintf(stderr, "korvitan-cli: %s: %s\n", where.c_str(), CliMessageText(text, caption).c_str());
 }
 
 void PlatSetWindowTitle(PlatWindow *, const char *) {}
@@ -133,9 +154,11 @@ void PlatRunMapSelectDialog(PlatWindow *) {
     const std::vector<std::string> &rows = cliState.offeredRows;
     for (size_t i = 0; i < rows.size() && dialog.selection < 0; i++) {
         if (cliState.mapAnswer == CLI_MAP_FIRST ||
-            (cliState.mapAnswer == CLI_MAP_NAMED && rows[i] == cliState.mapName))
+            (cliState.mapAnswer == CLI_MAP_NAMED && rows[i] == cliState.mapName) ||
+            (cliState.mapAnswer == CLI_MAP_INDEXED && i == cliState.mapIndex))
             dialog.selection = int(i);
     }
+    if (dialog.selection >= 0) cliState.chosenRow = rows[size_t(dialog.selection)];
     MapSelectCommand(&dialog, dialog.selection >= 0 ? DIALOG_OK : DIALOG_CANCEL);
 }
 
@@ -156,7 +179,7 @@ void PlatGetClientSize(PlatWindow *, int32_t *right, int32_t *bottom) {
 
 static void PutText(PlatDC *dc, const char *text, size_t n) {
     if (dc->used + n > sizeof dc->buffer) {
-        if (std::fwrite(dc->buffer, 1, dc->used, dc->out) != dc->used) dc->failed = 1;
+        if (std::fwrite(dc->buffer, 1, dc->used, dc->out) != dc->used) NoteFailure(dc);
         dc->used = 0;
     }
     std::memcpy(dc->buffer + dc->used, text, n);

@@ -325,6 +325,13 @@ int OutputBegin(OutputFile *out, const char *target, OutputExisting existing) {
     return BeginStraight(out, target);
 }
 
+int OutputBeginReplacing(OutputFile *out, const char *target) {
+    *out = OutputFile{};
+    out->fd = -1;
+    if (!CopyPath(target, out->finalPath, sizeof out->finalPath)) return Fail(out, ENAMETOOLONG);
+    return BeginTemporary(out);
+}
+
 int OutputBeginStandard(OutputFile *out) {
     *out = OutputFile{};
     out->way = OUTPUT_WAY_STREAM;

@@ -66,6 +66,10 @@ struct OutputFile {
 // Returns 0 with out->error set when that cannot be opened (no such
 // folder, no permission, a folder in the way, ...).
 int OutputBegin(OutputFile *out, const char *target, OutputExisting existing);
+// A new file put in place at target whatever is there now: a plain file or
+// a link there is replaced, never followed (batch's pictures, which must
+// stay in their folder). Written whole or not at all, as a new file is.
+int OutputBeginReplacing(OutputFile *out, const char *target);
 // Writes into the process's standard output, as the bytes come.
 int OutputBeginStandard(OutputFile *out);
 // Appends n bytes; returns 0 once any write has failed.

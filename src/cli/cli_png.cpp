@@ -53,7 +53,40 @@ static void PackPaletteRow(const uint8_t *pixels, int32_t width, uint8_t *row) {
     }
 }
 
-static int WriteRows(const RasterCanvas *canvas, OutputFile *out, uint8_t *row, bool palette) {
+// The 16 pixels of one 4 x 4 block of a white and black canvas as a gray
+// level: 255 * white / 16, halves rounded up. A canvas pixel is then 0
+// (white) or 1 (black), so four of them side by side are one 32-bit word
+// whose bytes are 0 or 1; the sum of the four words of a block's rows has
+// at most 4 in each byte, and a multiply gathers the four bytes' sum into
+// the top one.
+static uint8_t ReduceBlock(const uint8_t *top, size_t stride) {
+    uint32_t sum = 0;
+    for (int row = 0; row < PNG_REDUCTION; row++) {
+        uint32_t four;
+        std::memcpy(&four, top + size_t(row) * stride, 4);
+        sum += four;
+    }
+    uint32_t black = (sum * 0x01010101u) >> 24;
+    uint32_t white = 16 - black;
+    return uint8_t((white * 255 + 8) / 16);
+}
+
+static_assert(PNG_REDUCTION == 4, "ReduceBlock reads a block's rows four pixels at a time");
+
+static void ReduceRow(const RasterCanvas *canvas, int32_t y, uint8_t *row) {
+    size_t stride = size_t(canvas->width);
+    const uint8_t *top = canvas->pixels + size_t(y) * PNG_REDUCTION * stride;
+    int32_t width = canvas->width / PNG_REDUCTION;
+    for (int32_t x = 0; x < width; x++) row[x] = ReduceBlock(top + size_t(x) * PNG_REDUCTION, stride);
+}
+
+// How the canvas becomes the picture's rows.
+enum PngRows { ROWS_GRAY_1BIT, ROWS_PALETTE, ROWS_REDUCED };
+
+static int WriteRows(const RasterCanvas *canvas, OutputFile *out, uint8_t *row, PngRows rows) {
+    bool palette = rows == ROWS_PALETTE, reduced = rows == ROWS_REDUCED;
+    int32_t width = reduced ? canvas->width / PNG_REDUCTION : canvas->width;
+    int32_t height = reduced ? canvas->height / PNG_REDUCTION : canvas->height;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
     if (!png) return 0;
     png_infop info = png_create_info_struct(png);
@@ -66,7 +99,7 @@ static int WriteRows(const RasterCanvas *canvas, OutputFile *out, uint8_t *row, 
         return 0;
     }
     png_set_write_fn(png, out, WriteToOutput, FlushNothing);
-    png_set_IHDR(png, info, png_uint_32(canvas->width), png_uint_32(canvas->height), palette ? 2 : 1,
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), reduced ? 8 : palette ? 2 : 1,
                  palette ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     // Index by index the canvas's values: white, black, red, blue.
@@ -78,9 +111,10 @@ static int WriteRows(const RasterCanvas *canvas, OutputFile *out, uint8_t *row, 
     // than the default level and takes a fraction of the time.
     png_set_compression_level(png, Z_BEST_SPEED);
     png_write_info(png, info);
-    for (int32_t y = 0; y < canvas->height; y++) {
+    for (int32_t y = 0; y < height; y++) {
         const uint8_t *pixels = canvas->pixels + size_t(y) * size_t(canvas->width);
-        if (palette) PackPaletteRow(pixels, canvas->width, row);
+        if (reduced) ReduceRow(canvas, y, row);
+        else if (palette) PackPaletteRow(pixels, canvas->width, row);
         else PackRow(pixels, canvas->width, row);
         png_write_row(png, row);
     }
@@ -92,11 +126,19 @@ static int WriteRows(const RasterCanvas *canvas, OutputFile *out, uint8_t *row, 
 int WriteCanvasPng(const RasterCanvas *canvas, OutputFile *out) {
     if (canvas->width <= 0 || canvas->height <= 0) return 0;
     std::vector<uint8_t> row((size_t(canvas->width) + 7) / 8);
-    return WriteRows(canvas, out, row.data(), false);
+    return WriteRows(canvas, out, row.data(), ROWS_GRAY_1BIT);
 }
 
 int WritePaletteCanvasPng(const RasterCanvas *canvas, OutputFile *out) {
     if (canvas->width <= 0 || canvas->height <= 0) return 0;
     std::vector<uint8_t> row((size_t(canvas->width) + 3) / 4);
-    return WriteRows(canvas, out, row.data(), true);
+    return WriteRows(canvas, out, row.data(), ROWS_PALETTE);
+}
+
+int WriteReducedCanvasPng(const RasterCanvas *canvas, OutputFile *out) {
+    if (canvas->width < PNG_REDUCTION || canvas->height < PNG_REDUCTION || canvas->width % PNG_REDUCTION ||
+        canvas->height % PNG_REDUCTION)
+        return 0;
+    std::vector<uint8_t> row(size_t(canvas->width / PNG_REDUCTION));
+    return WriteRows(canvas, out, row.data(), ROWS_REDUCED);
 }

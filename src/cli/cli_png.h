@@ -5,8 +5,11 @@
 // same pixels as a full-colour file in a fraction of the bytes and the
 // time. A canvas with overlays is a 2-bit palette PNG of white, black, red
 // and blue, the canvas's values being the palette's indices, four pixels a
-// byte. The bytes go through the atomic output layer, so a
-// failed write leaves the target as it was.
+// byte. A white and black canvas drawn at four times a picture's size can
+// also be written reduced: each 4 x 4 block of it becomes one pixel of an
+// 8-bit grayscale PNG, as light as the share of its 16 pixels that are
+// white (16 white: 255, none: 0, halves rounded up). The bytes go through
+// the atomic output layer, so a failed write leaves the target as it was.
 //
 //   OutputFile out;
 //   OutputBegin(&out, path);
@@ -24,5 +27,12 @@
 int WriteCanvasPng(const RasterCanvas *canvas, OutputFile *out);
 // The same as a palette PNG, for a canvas that may hold red and blue.
 int WritePaletteCanvasPng(const RasterCanvas *canvas, OutputFile *out);
+
+enum { PNG_REDUCTION = 4 };  // a reduced picture's canvas is this many times larger each way
+
+// Writes a white and black canvas reduced by PNG_REDUCTION each way (its
+// width and height multiples of it, at least 4) as an 8-bit grayscale PNG.
+// Returns as WriteCanvasPng.
+int WriteReducedCanvasPng(const RasterCanvas *canvas, OutputFile *out);
 
 #endif

@@ -1,6 +1,7 @@
 // png_check - checks a picture against the segments it should show.
 //
 //   png_check PICTURE.png GEOMETRY.txt
+//   png_check --reduced PICTURE.png GEOMETRY.txt
 //
 // GEOMETRY.txt is what `korvitan-cli geometry` prints: "extent W H",
 // "viewport w h", then "x1 y1 x2 y2" per segment; a line "ink N" (2 red, 3
@@ -11,8 +12,13 @@
 // when they match, 1 with the first differing pixel when not, 2 on bad
 // input. The end-to-end tests use it to tie a rendered or on-screen picture
 // to the geometry printed by another route.
+//
+// With --reduced the geometry is of a picture four times as large each way,
+// and each pixel of PICTURE must be the gray of its 4 x 4 block there:
+// 255 * (white pixels) / 16, halves rounded up.
 #include <cairo.h>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "raster/raster.h"
@@ -49,24 +55,40 @@ static int ReadGeometry(const char *path, RasterCanvas *canvas, std::vector<uint
     return clean;
 }
 
+// The colour PICTURE's pixel (x, y) should have: the canvas's, or the gray
+// of its block when reduced.
+static uint32_t Expected(const std::vector<uint8_t> &pixels, int width, int reduction, int x, int y) {
+    static const uint32_t COLOURS[4] = {0xFFFFFFu, 0x000000u, 0xFF0000u, 0x0000FFu};
+    if (reduction == 1) return COLOURS[pixels[size_t(y) * size_t(width) + size_t(x)] & 3];
+    int white = 0;
+    for (int j = 0; j < reduction; j++)
+        for (int i = 0; i < reduction; i++)
+            white += pixels[size_t(y * reduction + j) * size_t(width) + size_t(x * reduction + i)] == RASTER_WHITE;
+    int cells = reduction * reduction;
+    uint32_t gray = uint32_t((white * 255 + cells / 2) / cells);
+    return gray << 16 | gray << 8 | gray;
+}
+
 int main(int argc, char **argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: png_check PICTURE.png GEOMETRY.txt\n");
+    int reduction = argc == 4 && std::string(argv[1]) == "--reduced" ? 4 : 1;
+    if (argc != 3 && reduction == 1) {
+        std::fprintf(stderr, "usage: png_check [--reduced] PICTURE.png GEOMETRY.txt\n");
         return 2;
     }
+    const char *picturePath = argv[argc - 2], *geometryPath = argv[argc - 1];
     RasterCanvas canvas;
     std::vector<uint8_t> expected;
-    if (!ReadGeometry(argv[2], &canvas, &expected)) {
-        std::fprintf(stderr, "png_check: cannot read geometry %s\n", argv[2]);
+    if (!ReadGeometry(geometryPath, &canvas, &expected)) {
+        std::fprintf(stderr, "png_check: cannot read geometry %s\n", geometryPath);
         return 2;
     }
-    cairo_surface_t *picture = cairo_image_surface_create_from_png(argv[1]);
+    cairo_surface_t *picture = cairo_image_surface_create_from_png(picturePath);
     if (cairo_surface_status(picture) != CAIRO_STATUS_SUCCESS) {
-        std::fprintf(stderr, "png_check: cannot read picture %s\n", argv[1]);
+        std::fprintf(stderr, "png_check: cannot read picture %s\n", picturePath);
         return 2;
     }
     int w = cairo_image_surface_get_width(picture), h = cairo_image_surface_get_height(picture);
-    if (w != canvas.width || h != canvas.height) {
+    if (w * reduction != canvas.width || h * reduction != canvas.height) {
         std::fprintf(stderr, "png_check: picture is %dx%d, geometry %dx%d\n", w, h, canvas.width,
                      canvas.height);
         return 1;
@@ -74,20 +96,18 @@ int main(int argc, char **argv) {
     cairo_surface_flush(picture);
     const uint8_t *data = cairo_image_surface_get_data(picture);
     int stride = cairo_image_surface_get_stride(picture);
-    static const uint32_t COLOURS[4] = {0xFFFFFFu, 0x000000u, 0xFF0000u, 0x0000FFu};
     long drawn = 0;
     for (int y = 0; y < h; y++) {
         const uint32_t *row = reinterpret_cast<const uint32_t *>(data + size_t(y) * size_t(stride));
         for (int x = 0; x < w; x++) {
             uint32_t rgb = row[x] & 0xFFFFFFu;
-            uint8_t value = expected[size_t(y) * size_t(w) + size_t(x)];
-            uint32_t want = COLOURS[value & 3];
+            uint32_t want = Expected(expected, canvas.width, reduction, x, y);
             if (rgb != want) {
                 std::fprintf(stderr, "png_check: pixel (%d, %d) is %06x, expected %06x\n", x, y,
                              unsigned(rgb), unsigned(want));
                 return 1;
             }
-            drawn += value != RASTER_WHITE;
+            drawn += want != 0xFFFFFFu;
         }
     }
     cairo_surface_destroy(picture);
