@@ -240,7 +240,7 @@ for variant in ibsp46 rbsp; do
 done
 cp "$work/variants/demo-rbsp.bsp" "$work/rbsp-2.bsp"
 printf '\x02' | dd of="$work/rbsp-2.bsp" bs=1 seek=4 conv=notrunc 2>/dev/null
-run 1 info "$work/rbsp-2.bsp" && expect_stderr "Error: Unsupported BSP format! (RBSP version 2)"
+run 1 info "$work/rbsp-2.bsp" && expect_stderr "korvitan-cli: $work/rbsp-2.bsp: Error: Unsupported BSP format! (RBSP version 2)"
 
 # ---- Archives other than PAK: ZIP, PK3, 7z, and archives inside them ----------------
 # Made by real tools: Python's zipfile (deflated), zip -0 (stored), 7z; the
