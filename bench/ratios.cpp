@@ -1,7 +1,7 @@
 // ratios.cpp - the hot paths of KORVITAN measured against their floors, side
 // by side in one run, as ratios (scripts/bench prints them with the window's).
 //
-//   korvitan_ratios LEVEL_DIR CLI [REPETITIONS]
+//   korvitan_ratios LEVEL_DIR CLI [REPETITIONS [FILTER]]
 //
 // LEVEL_DIR holds the levels `mkdemo --bench` writes (town.bsp, about 20,000
 // edges; town_surfaces.bsp, the town as surfaces, about 5 MB;
@@ -10,9 +10,10 @@
 // 500 MB and 5 MB; level.pk3: the million-edge grid, deflated, among a few
 // other entries; batch/: 100 copies of the town); CLI is korvitan-cli. Every
 // repetition times the path and its floor one after the other, each run
-// often enough to last a few tens of milliseconds. A row shows the fastest
-// path time over the fastest floor time (min), the median of the
-// repetitions' ratios (median), the target, and the median times.
+// often enough to last a few tens of milliseconds; FILTER keeps only the
+// rows whose name holds it. A row shows the fastest path time over the
+// fastest floor time (min), the median of the repetitions' ratios
+// (median), the target, and the median times.
 //
 // The floors, written out below so anyone can read what they are:
 //   load      open + read of the whole file into a fresh heap block + close
@@ -21,11 +22,18 @@
 //   segments  each vertex projected once into a table (the views' own
 //             arithmetic, written out for the view), then per edge the two
 //             ends looked up: the same segments, byte for byte
-//   raster    a plain Bresenham loop over the same device segments (mapped
-//             beforehand) on a canvas one pixel wider and taller, so it needs
-//             no clipping and no bounds check
+//   raster    a tight loop over the same device segments (mapped beforehand)
+//             with the rasterizer's pixel rule, on a canvas one pixel wider
+//             and taller, so it needs no clipping and no bounds check; its
+//             pixels are checked to be the rasterizer's
 //   draw      the segments floor followed by the raster floor, one thread
+//   threads   the same draw, or the raster alone on the first N segments,
+//             with one thread: where two start to pay
+//   copy      the canvas into a cairo image by the same loop with its bounds
+//             and pointers in locals
 //   render    `korvitan-cli info` on the same file, as a whole process
+//   svg, pdf  `korvitan-cli render` of the same view to PNG, as a whole
+//             process; the row also gives the peak memory of the process
 //   batch     the same pictures made by one `korvitan-cli render` call per
 //             level, one after the other: `korvitan-cli batch` over a
 //             folder of 100 levels (batch/, copies of the town) against
@@ -49,6 +57,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "cairo/canvas_image.h"
 #include "map/level_reader.h"
 #include "map/model.h"
 #include "raster/raster.h"
@@ -62,6 +71,9 @@ extern char **environ;
 enum { CANVAS_WIDTH = 1920, CANVAS_HEIGHT = 1080 };
 
 static int repetitions = 7;
+static std::string filter;  // only the rows whose name holds it
+
+static bool Wanted(const std::string &name) { return name.find(filter) != std::string::npos; }
 
 using Clock = std::chrono::steady_clock;
 
@@ -105,6 +117,7 @@ static void PrintRow(const std::string &name, const std::vector<double> &paths,
 // Times path and floor side by side, repetition after repetition.
 template <typename Path, typename Floor>
 static void Compare(const std::string &name, const char *target, Path path, Floor floor) {
+    if (!Wanted(name)) return;
     std::vector<double> paths, floors;
     for (int r = 0; r < repetitions; r++) {
         paths.push_back(TimePerCall(path));
@@ -262,25 +275,31 @@ struct DeviceSegment {
 
 // The floor's canvas has a spare column and row for the end points that map
 // onto the far border (the end pixel itself is never drawn).
-static std::vector<uint8_t> floorPixels(size_t(CANVAS_WIDTH + 1) * (CANVAS_HEIGHT + 1));
+enum { FLOOR_STRIDE = CANVAS_WIDTH + 1 };
+static std::vector<uint8_t> floorPixels(size_t(FLOOR_STRIDE) * (CANVAS_HEIGHT + 1));
 
+// The rasterizer's pixel rule in its plainest form: n steps along the major
+// axis, the minor coordinate moving where the exact line passes its half,
+// halves to the lower coordinate, the end pixel left out. Set up and
+// stepped without a branch, as the rasterizer does: the floor should be the
+// fastest plain loop there is, and on a level's lines of every direction
+// and slope that is faster than branching.
 static void FloorLine(const DeviceSegment &s) {
-    const ptrdiff_t stride = CANVAS_WIDTH + 1;
-    int32_t dx = std::abs(s.x1 - s.x0), dy = -std::abs(s.y1 - s.y0);
-    int32_t sx = s.x0 < s.x1 ? 1 : -1, sy = s.y0 < s.y1 ? 1 : -1;
-    int32_t err = dx + dy, x = s.x0, y = s.y0;
-    uint8_t *pixels = floorPixels.data();
-    while (x != s.x1 || y != s.y1) {
-        pixels[ptrdiff_t(y) * stride + x] = RASTER_BLACK;
-        int32_t e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y += sy;
-        }
+    int64_t dx = s.x1 - s.x0, dy = s.y1 - s.y0;
+    int64_t signX = dx >> 63, signY = dy >> 63;
+    int64_t adx = (dx ^ signX) - signX, ady = (dy ^ signY) - signY;
+    bool xMajor = adx >= ady;
+    int64_t n = xMajor ? adx : ady, minor2 = 2 * (xMajor ? ady : adx), steps2 = 2 * n;
+    ptrdiff_t stepX = signX | 1, stepY = (signY | 1) * FLOOR_STRIDE;
+    ptrdiff_t major = xMajor ? stepX : stepY, minor = xMajor ? stepY : stepX;
+    int64_t error = n + (xMajor ? signY : signX);
+    uint8_t *p = floorPixels.data() + ptrdiff_t(s.y0) * FLOOR_STRIDE + s.x0;
+    for (int64_t i = 0; i < n; i++) {
+        *p = RASTER_BLACK;
+        error -= minor2;
+        int64_t moves = error >> 63;
+        error += steps2 & moves;
+        p += major + (minor & moves);
     }
 }
 
@@ -320,6 +339,17 @@ static void ProgramRaster(const ViewFrame &frame, const std::vector<RasterSegmen
     RasterDrawSegmentsThreads(&canvas, segments.data(), n, threads);
 }
 
+// A floor that lights other pixels than the program measures something
+// else: both pictures are compared before anything is timed.
+static void CheckFloorPixels(void) {
+    for (int y = 0; y < CANVAS_HEIGHT; y++)
+        if (std::memcmp(&floorPixels[size_t(y) * FLOOR_STRIDE], &canvasPixels[size_t(y) * CANVAS_WIDTH],
+                        CANVAS_WIDTH) != 0) {
+            std::fprintf(stderr, "korvitan_ratios: the raster floor lights other pixels (row %d)\n", y);
+            std::exit(1);
+        }
+}
+
 static void CompareRaster(const Level &level, int viewMode) {
     Load(level);
     ViewFrame frame;
@@ -329,7 +359,11 @@ static void CompareRaster(const Level &level, int viewMode) {
     std::vector<DeviceSegment> device = MapToDevice(segments, n, frame);
     std::vector<RasterSegment> batch;
     ProgramRasterSegments(viewMode, &batch);
-    Compare(std::string("raster ") + level.name + " " + ViewName(viewMode) + " / Bresenham", "-",
+    ProgramRaster(frame, batch, n, 1);
+    FloorRaster(device);
+    CheckFloorPixels();
+    Compare(std::string("raster ") + level.name + " " + ViewName(viewMode) + " / premapped loop",
+            MapData.edgeCount >= 1000000 ? "1.1" : "-",
             [&] { ProgramRaster(frame, batch, n, 1); }, [&] { FloorRaster(device); });
     FreeMapData();
 }
@@ -359,8 +393,8 @@ static void CompareDraw(const Level &level, int viewMode) {
         FloorRaster(device);
     };
     std::string what = std::string("draw ") + level.name + " " + ViewName(viewMode) + " 1920x1080 ";
-    Compare(what + "1 thread / floor", "-", [&] { ProgramDraw(viewMode, &batch, 1); }, floor);
-    Compare(what + "2 threads / floor", "0.6", [&] { ProgramDraw(viewMode, &batch, 2); }, floor);
+    Compare(what + "1 thread / floor", "1.2", [&] { ProgramDraw(viewMode, &batch, 1); }, floor);
+    Compare(what + "2 threads / floor", "0.65", [&] { ProgramDraw(viewMode, &batch, 2); }, floor);
     FreeMapData();
 }
 
@@ -370,6 +404,52 @@ static void CompareThreads(const Level &level, int viewMode) {
     std::vector<RasterSegment> batch;
     Compare(std::string("draw ") + level.name + " " + ViewName(viewMode) + " 2 threads / 1 thread", "-",
             [&] { ProgramDraw(viewMode, &batch, 2); }, [&] { ProgramDraw(viewMode, &batch, 1); });
+    FreeMapData();
+}
+
+// The same for the raster alone on the first `count` segments of a level,
+// the sizes around the threshold.
+static void CompareThreadsAt(const Level &level, int viewMode, size_t count) {
+    Load(level);
+    ViewFrame frame;
+    BeginViewFrame(viewMode, CANVAS_WIDTH, CANVAS_HEIGHT, &frame);
+    std::vector<RasterSegment> batch;
+    size_t n = std::min(count, ProgramRasterSegments(viewMode, &batch));
+    Compare(std::string("raster ") + level.name + " first " + std::to_string(n / 1000) + "k 2 threads / 1",
+            "-", [&] { ProgramRaster(frame, batch, n, 2); }, [&] { ProgramRaster(frame, batch, n, 1); });
+    FreeMapData();
+}
+
+// ---- The canvas into an image ----------------------------------------------------------------
+
+// The floor of CopyCanvasToImage: the same colour rule, every bound and
+// pointer in a local.
+static void CopyWithLocals(const RasterCanvas *canvas, cairo_surface_t *image) {
+    cairo_surface_flush(image);
+    uint8_t *data = cairo_image_surface_get_data(image);
+    const size_t stride = size_t(cairo_image_surface_get_stride(image));
+    const int32_t width = canvas->width, height = canvas->height;
+    const uint8_t *pixels = canvas->pixels;
+    for (int32_t y = 0; y < height; y++) {
+        uint32_t *row = reinterpret_cast<uint32_t *>(data + size_t(y) * stride);
+        const uint8_t *source = pixels + size_t(y) * size_t(width);
+        for (int32_t x = 0; x < width; x++) row[x] = (uint32_t(source[x]) - 1u) & 0xFFFFFFu;
+    }
+    cairo_surface_mark_dirty(image);
+}
+
+static void CompareCopy(void) {
+    Load(TOWN);
+    ViewFrame frame;
+    BeginViewFrame(IDM_VIEW_3DZ, CANVAS_WIDTH, CANVAS_HEIGHT, &frame);
+    std::vector<RasterSegment> batch;
+    ProgramRaster(frame, batch, ProgramRasterSegments(IDM_VIEW_3DZ, &batch), 1);
+    RasterCanvas canvas;
+    RasterInit(&canvas, canvasPixels.data(), CANVAS_WIDTH, CANVAS_HEIGHT);
+    cairo_surface_t *image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, CANVAS_WIDTH, CANVAS_HEIGHT);
+    Compare("canvas copy 1920x1080 / loop with locals", "1.2", [&] { CopyCanvasToImage(&canvas, image); },
+            [&] { CopyWithLocals(&canvas, image); });
+    cairo_surface_destroy(image);
     FreeMapData();
 }
 
@@ -421,6 +501,31 @@ static void CompareRender(const std::string &cli, const Level &level, const std:
     unlink(out.c_str());
 }
 
+// A vector picture against the PNG of the same view and size, with the
+// peak memory of the process that writes the vector picture.
+static void CompareVector(const std::string &cli, const Level &level, const char *extension,
+                          const char *target, const std::string &outDir) {
+    std::string path = PathOf(level);
+    std::string png = outDir + "/korvitan_ratios_render.png";
+    std::string vector = outDir + "/korvitan_ratios_render." + extension;
+    std::string name = std::string(extension) + " " + level.name + " 3dz 1920x1080 / PNG";
+    if (!Wanted(name)) return;
+    std::vector<std::string> writeVector = {cli, "render", path, "--view", "3dz", "--size", "1920x1080", "-o",
+                                            vector};
+    std::vector<double> paths, floors, peaks;
+    for (int r = 0; r < repetitions; r++) {
+        paths.push_back(TimePerCall([&] { RunProcess(writeVector); }));
+        floors.push_back(TimePerCall(
+            [&] { RunProcess({cli, "render", path, "--view", "3dz", "--size", "1920x1080", "-o", png}); }));
+        peaks.push_back(PeakMemory(writeVector, outDir));
+    }
+    PrintRow(name, paths, floors, target);
+    std::printf("%-46s %7.0f %7.0f %8s\n", (std::string("  peak memory of the ") + extension + ", MB").c_str(),
+                *std::min_element(peaks.begin(), peaks.end()) * 1024 / 1e6, Median(peaks) * 1024 / 1e6, "200");
+    unlink(png.c_str());
+    unlink(vector.c_str());
+}
+
 // ---- Batch ---------------------------------------------------------------------------------
 
 enum { BATCH_LEVELS = 100 };
@@ -470,12 +575,13 @@ static void CompareArchives(const std::string &cli, const std::string &outDir) {
 }
 
 int main(int argc, char **argv) {
-    if (argc < 3 || argc > 4) {
-        std::fprintf(stderr, "usage: korvitan_ratios LEVEL_DIR CLI [REPETITIONS]\n");
+    if (argc < 3 || argc > 5) {
+        std::fprintf(stderr, "usage: korvitan_ratios LEVEL_DIR CLI [REPETITIONS [FILTER]]\n");
         return 2;
     }
     levelDir = argv[1];
-    if (argc == 4) repetitions = std::max(1, std::atoi(argv[3]));
+    if (argc >= 4) repetitions = std::max(1, std::atoi(argv[3]));
+    if (argc == 5) filter = argv[4];
     ResetRecording();
     recording.recordCalls = false;
     // The picture goes to memory (tmpfs), so the flush that makes it durable
@@ -491,9 +597,13 @@ int main(int argc, char **argv) {
     CompareDraw(GRID_1M, IDM_VIEW_3DZ);
     CompareDraw(GRID_1M, IDM_VIEW_XY);
     for (const Level &level : {TOWN, GRID_60K}) CompareThreads(level, IDM_VIEW_3DZ);
+    for (size_t count : {5000, 10000, 20000, 40000}) CompareThreadsAt(GRID_1M, IDM_VIEW_3DZ, count);
+    CompareCopy();
     CompareRender(argv[2], TOWN, outDir);
-    CompareBatch(argv[2], outDir);
-    CompareArchives(argv[2], outDir);
+    CompareVector(argv[2], GRID_1M, "svg", "10", outDir);
+    CompareVector(argv[2], GRID_1M, "pdf", "-", outDir);
+    if (Wanted("batch")) CompareBatch(argv[2], outDir);
+    if (Wanted("zip")) CompareArchives(argv[2], outDir);
     FreeMapData();
     return 0;
 }

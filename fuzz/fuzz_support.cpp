@@ -15,6 +15,7 @@
 #include "support/recording_backend.h"
 #include "support/temp_files.h"
 #include "view/views.h"
+#include "view/visible.h"
 
 void FuzzFail(const char *what, const char *file, int line) {
     std::fprintf(stderr, "\n%s:%d: broken promise: %s\n", file, line, what);
@@ -167,6 +168,53 @@ void RasterizeView(int viewMode, int32_t width, int32_t height, ClientSize viewp
     FUZZ_CHECK(batchPixels == pixels);
 }
 
+// Draws segments into a fresh canvas of the client size, showing `part`.
+std::vector<uint8_t> DrawPart(const ViewFrame &frame, const ViewRect &part, const RasterSegment *segments,
+                              size_t count) {
+    std::vector<uint8_t> pixels(size_t(frame.viewportWidth) * size_t(frame.viewportHeight));
+    RasterCanvas canvas;
+    RasterInit(&canvas, pixels.data(), frame.viewportWidth, frame.viewportHeight);
+    RasterClear(&canvas);
+    RasterSetViewportExt(&canvas, frame.viewportWidth, frame.viewportHeight);
+    RasterSetWindowExt(&canvas, part.width, part.height);
+    RasterSetWindowOrg(&canvas, part.x, part.y);
+    RasterDrawSegmentsThreads(&canvas, segments, count, 1);
+    return pixels;
+}
+
+// Zoomed parts of the view (a half in the middle, the deepest zoom in the
+// middle and two corners) drawn with the segments the index gives light
+// exactly the pixels of every segment drawn.
+void CheckCulling(int viewMode, ClientSize size) {
+    ViewFrame frame;
+    FUZZ_CHECK(BeginViewFrame(viewMode, size.right, size.bottom, &frame));
+    int32_t W = frame.windowWidth, H = frame.windowHeight;
+    if (W < 1 || H < 1 || size.right <= 0 || size.bottom <= 0) return;
+    const ViewPoint *points = ProjectVertices(&frame);
+    if (!points) return;
+    std::vector<RasterSegment> every;
+    ViewSegment s;
+    for (int32_t i = 0; i < MapData.edgeCount; i++)
+        if (ViewSegmentFrom(points, i, &s)) every.push_back({s.start.x, s.start.y, s.end.x, s.end.y});
+    int32_t lw = W / 1024 + (W % 1024 != 0), lh = H / 1024 + (H % 1024 != 0);
+    const ViewRect parts[] = {{W / 4, H / 4, W / 2, H / 2},
+                              {W / 2 - lw / 2, H / 2 - lh / 2, lw, lh},
+                              {0, H - lh, lw, lh},
+                              {W - lw, 0, lw, lh}};
+    for (ViewRect part : parts) {
+        part = ClampViewRect(part, W, H);
+        const ViewSegment *visible = nullptr;
+        size_t count = 0;
+        FUZZ_CHECK(VisibleSegments(&frame, viewMode, &part, &visible, &count));
+        FUZZ_CHECK(count <= every.size());
+        std::vector<RasterSegment> culled;
+        for (size_t k = 0; k < count; k++)
+            culled.push_back({visible[k].start.x, visible[k].start.y, visible[k].end.x, visible[k].end.y});
+        FUZZ_CHECK(DrawPart(frame, part, culled.data(), culled.size()) ==
+                   DrawPart(frame, part, every.data(), every.size()));
+    }
+}
+
 }  // namespace
 
 void FuzzExerciseViews(void) {
@@ -176,6 +224,7 @@ void FuzzExerciseViews(void) {
             recording.clientRight = size.right;
             recording.clientBottom = size.bottom;
             DrawView(RecordingWindow(), RecordingDC(), view);
+            CheckCulling(view, size);
         }
         RasterizeView(view, HUGE_CANVAS_SIDE, HUGE_CANVAS_SIDE, HUGE_VIEWPORT);
     }

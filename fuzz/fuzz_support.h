@@ -40,7 +40,9 @@ void FuzzCheckLoadAndReleaseWithin(int32_t loaded, uint64_t largest, uint64_t to
 // and rasterizes them into canvases of exactly those sizes, checking:
 //   - nothing is drawn when an extent is 0;
 //   - a segment whose start pixel is on the canvas and whose end pixel
-//     differs lights that start pixel, however far away its end lies.
+//     differs lights that start pixel, however far away its end lies;
+//   - zoomed parts drawn with only the segments the culling index gives
+//     light the pixels of every segment drawn.
 void FuzzExerciseViews(void);
 
 #endif

@@ -30,6 +30,7 @@ struct PlatDC {
     char buffer[1 << 16];
     size_t used;
     int failed;  // the errno of the first failed write, or 0
+    int linesInPath;  // vector: lines in the path not yet stroked
 };
 
 CliState cliState;
@@ -50,6 +51,7 @@ static PlatDC *ResetDC(CliDrawKind kind) {
     theDC.currentX = theDC.currentY = 0;
     theDC.used = 0;
     theDC.failed = 0;
+    theDC.linesInPath = 0;
     return &theDC;
 }
 
@@ -100,6 +102,7 @@ void CliStrokeOverlays(cairo_t *cr, int viewMode) {
         if (kind == OVERLAY_LEAK) cairo_set_source_rgb(cr, 1, 0, 0);
         else cairo_set_source_rgb(cr, 0, 0, 1);
         DrawOverlay(CliWindow(), &theDC, viewMode, cliState.overlays[kind]);
+        CliFinishVector(&theDC);  // in this overlay's colour
     }
 }
 
@@ -217,13 +220,29 @@ static double PixelCentre(int32_t v, int32_t origin, int32_t viewport, int32_t w
     return double(RasterMapCoordinate(int64_t(v) - origin, viewport, window)) + 0.5;
 }
 
+// Lines gather into paths of LINES_PER_STROKE, each stroked at once. A
+// stroke per line made the SVG one element per line, and readers refuse a
+// million (librsvg does); cairo also keeps every stroke of a vector picture
+// until the end, so a million separate ones took more than a gigabyte.
+// Long paths are no better: a renderer's time for one path grows faster
+// than its lines (librsvg took 100 s for a million lines in paths of 1,000,
+// 20 s in paths of 100), and in paths of 10,000 librsvg's XML reader gave
+// up partway through the file. A path of opaque black lines on white shows
+// the same as its lines one by one.
+enum { LINES_PER_STROKE = 100 };
+
 static void StrokeSegment(PlatDC *dc, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
     if (!dc->windowW || !dc->windowH || !dc->viewportW || !dc->viewportH) return;
     cairo_move_to(dc->cr, PixelCentre(x1, dc->originX, dc->viewportW, dc->windowW),
                   PixelCentre(y1, dc->originY, dc->viewportH, dc->windowH));
     cairo_line_to(dc->cr, PixelCentre(x2, dc->originX, dc->viewportW, dc->windowW),
                   PixelCentre(y2, dc->originY, dc->viewportH, dc->windowH));
-    cairo_stroke(dc->cr);
+    if (++dc->linesInPath == LINES_PER_STROKE) CliFinishVector(dc);
+}
+
+void CliFinishVector(PlatDC *dc) {
+    if (dc->linesInPath) cairo_stroke(dc->cr);
+    dc->linesInPath = 0;
 }
 
 void PlatSetMapModeAnisotropic(PlatDC *) {}

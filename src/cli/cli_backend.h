@@ -57,6 +57,9 @@ PlatWindow *CliWindow(void);
 // Drawing targets: one per kind of output.
 PlatDC *CliGeometryDC(FILE *out);       // prints "x1 y1 x2 y2" per segment
 PlatDC *CliVectorDC(cairo_t *cr);       // strokes 1-unit lines between pixel centres
+// Strokes the vector lines not yet stroked; a paint into a CliVectorDC ends
+// with it.
+void CliFinishVector(PlatDC *dc);
 // Draws the view's lines into a white canvas (RasterClear, or a block
 // fresh from calloc: white is 0) whose size is the client size: exactly
 // the pixels the desktop programs show. The overlays that are set follow,

@@ -213,7 +213,7 @@ static int CommandGeometry(int viewMode) {
         std::printf("extent %d %d\n", int(frame.windowWidth), int(frame.windowHeight));
     }
     std::printf("viewport %d %d\n", int(frame.viewportWidth), int(frame.viewportHeight));
-    DrawViewPart(CliWindow(), dc, viewMode, shownRect);
+    DrawViewPartInOrder(CliWindow(), dc, viewMode, shownRect);
     return FinishStandardOutput(CliFlushGeometry(dc));
 }
 

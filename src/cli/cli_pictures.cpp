@@ -63,7 +63,12 @@ static int WriteVector(int viewMode, const ViewRect *shown, OutputFile *out, int
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_set_line_width(cr, 1.0);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-    DrawViewPart(CliWindow(), CliVectorDC(cr), viewMode, shown);
+    // An SVG sized in pixels opens at the picture's size; in points (cairo's
+    // default) a viewer scales it by 4/3.
+    if (!pdf) cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PX);
+    PlatDC *dc = CliVectorDC(cr);
+    DrawViewPart(CliWindow(), dc, viewMode, shown);
+    CliFinishVector(dc);
     CliStrokeOverlays(cr, viewMode);
     cairo_destroy(cr);
     cairo_surface_finish(surface);

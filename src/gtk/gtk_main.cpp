@@ -11,6 +11,8 @@
 //   drawing area draw        -> OnPaint (the device context is in gtk_paint.cpp),
 //                               unless the kept picture is still the right one
 //   drawing area resized     -> OnSize
+//   drawing area realized    -> on X11, a window of its own on the server,
+//                               painted without GTK's double buffer
 //   wheel, left-button drag  -> OnWheel, OnDragStart / OnDragMove (zoom, pan)
 //   + = - arrows 0 Home      -> OnZoomKey
 //   pointer moved or left    -> the status bar's text (FormatStatusText)
@@ -47,6 +49,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <gdk/gdkx.h>
 
 #include "archive/archive_layer.h"
 #include "gtk/gtk_backend.h"
@@ -352,10 +356,17 @@ static void OnAreaSizeAllocate(GtkWidget *, GdkRectangle *, gpointer) { OnSize(&
 
 // The drawing area gets a window of its own on the X server, so what it
 // shows is a window a test (or any X client) can find and measure whatever
-// the bars above and below it take.
+// the bars above and below it take. Every paint covers the whole area with
+// one finished picture, so GTK's double buffer would only cost: an
+// off-screen copy of the area made, painted with the background, filled
+// with the picture and copied to the screen, every frame, all on the X
+// server. GTK leaves it out only for a window of its own, on X11.
 static void OnAreaRealize(GtkWidget *area, gpointer) {
     GdkWindow *window = gtk_widget_get_window(area);
-    if (window) gdk_window_ensure_native(window);
+    if (!window || !gdk_window_ensure_native(window) || !GDK_IS_X11_WINDOW(window)) return;
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_widget_set_double_buffered(area, FALSE);
+    G_GNUC_END_IGNORE_DEPRECATIONS
 }
 
 // ---- The status bar ------------------------------------------------------------------

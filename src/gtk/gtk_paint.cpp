@@ -3,24 +3,29 @@
 //
 // A paint gathers the view's segments, draws them into a RasterCanvas the
 // size of the drawing area (on two threads for a large level), copies the
-// canvas into an image and hands it to the X server, where it is kept as
-// the finished picture. The rasterizer is the one korvitan-cli renders
-// with, so the window shows exactly the pixels `korvitan-cli render`
-// writes for the same size.
+// canvas into an image in the X server's shared memory and puts that onto
+// the drawing area. The rasterizer is the one korvitan-cli renders with, so
+// the window shows exactly the pixels `korvitan-cli render` writes for the
+// same size.
 //
 // The overlays the designer's loop shows (src/shell/reload.h) follow the
 // level's lines in the same canvas: the portals in blue, then the leak trace
 // in red, each batch over the ones before.
 //
-// An expose that finds the model, the view and the size as they were when
-// the kept picture was drawn (PictureKey) is painted from the kept picture
-// on the server, without drawing anything: a window moved over the program
-// and away again costs a copy on the server.
+// The image is kept as the finished picture: an expose that finds the
+// model, the view, the part shown, the overlays and the size as they were
+// when it was drawn (PictureKey) puts the image again without drawing
+// anything, so a window moved over the program and away again costs one
+// copy on the server, as a fresh frame's picture does.
 //
-// The busy cursor lives on the drawing area's GdkWindow. GTK's "no cursor of
-// its own" is a null GdkCursor (inherit the parent's arrow), but the shell
-// takes a null cursor to mean "nothing was saved", so the inherited arrow is
-// represented by a PlatCursor of its own whose GdkCursor is null.
+// The busy cursor lives on the drawing area's GdkWindow, and only a paint
+// long enough to be seen shows it: the shell asks for it at the start of
+// every paint, but it goes to the X server only once the paint has run for
+// BUSY_CURSOR_DELAY, checked while the lines are drawn. The frames of a
+// drag never change the cursor. GTK's "no cursor of its own" is a null
+// GdkCursor (inherit the parent's arrow), but the shell takes a null cursor
+// to mean "nothing was saved", so the inherited arrow is represented by a
+// PlatCursor of its own whose GdkCursor is null.
 #include <algorithm>
 #include <vector>
 
@@ -70,27 +75,18 @@ static bool SamePicture(const PictureKey &a, const PictureKey &b) {
 
 // ---- The kept picture ---------------------------------------------------------------------
 
-// The surfaces behind a picture only ever grow: a resize by a pixel or two
-// reuses them, and a paint uses their top-left corner, the size of the
-// drawing area.
-struct GrownSurface {
+// The image a paint puts onto the drawing area; it only ever grows, so a
+// resize by a pixel or two reuses it, and a paint uses its top-left
+// corner, the size of the drawing area.
+struct GrownImage {
     cairo_surface_t *surface;
-    int width, height;  // what it holds, in its own units
+    int width, height;  // device pixels
     int scale;
 };
 
-static bool Holds(const GrownSurface &s, int width, int height, int scale) {
-    return s.surface && s.width >= width && s.height >= height && s.scale == scale;
-}
-
-static void Replace(GrownSurface *s, cairo_surface_t *surface, int width, int height, int scale) {
-    if (s->surface) cairo_surface_destroy(s->surface);
-    *s = GrownSurface{surface, width, height, scale};
-}
-
-// The finished picture on the X server (GTK units) and what it shows; no
-// surface until a paint has finished, or when the server would not make one.
-static GrownSurface keptPicture;
+static GrownImage paintImage;
+// What paintImage shows, when it holds a finished picture.
+static bool kept;
 static PictureKey keptKey;
 
 // The top-left area of source, width x height GTK units, onto cr as it is.
@@ -105,34 +101,49 @@ static void PaintArea(cairo_t *cr, cairo_surface_t *source, int width, int heigh
     cairo_restore(cr);
 }
 
-static void PaintFromKept(PlatWindow *window, const PictureKey &key) {
-    PaintArea(window->cr, keptPicture.surface, key.width / key.scale, key.height / key.scale);
+static void PaintPicture(PlatWindow *window, const PictureKey &key) {
+    PaintArea(window->cr, paintImage.surface, key.width / key.scale, key.height / key.scale);
 }
 
 int GtkPaintKeptPicture(PlatWindow *window) {
-    if (!keptPicture.surface || !window->cr) return 0;
+    if (!kept || !window->cr) return 0;
     PictureKey key = CurrentPictureKey(window);
     if (!SamePicture(keptKey, key)) return 0;
-    PaintFromKept(window, key);
+    PaintPicture(window, key);
     return 1;
 }
 
-// Makes sure the kept picture's surface holds the drawing area; false when
-// the area has no window or the server would not make a surface.
-static bool KeptPictureHolds(PlatWindow *window, const PictureKey &key) {
-    int width = key.width / key.scale, height = key.height / key.scale;
-    if (Holds(keptPicture, width, height, key.scale)) return true;
-    GdkWindow *area = window->area ? gtk_widget_get_window(window->area) : nullptr;
-    if (!area) return false;
-    width = std::max(width, keptPicture.width);
-    height = std::max(height, keptPicture.height);
-    cairo_surface_t *picture = gdk_window_create_similar_surface(area, CAIRO_CONTENT_COLOR, width, height);
-    if (cairo_surface_status(picture) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(picture);
-        Replace(&keptPicture, nullptr, 0, 0, 0);
+// The image the canvas is copied into, at least width x height device
+// pixels, in the server's preferred kind (shared memory where the server
+// offers it, so putting it is one copy on the server's side). False when
+// none can be made.
+static bool ImageHolds(PlatWindow *window, int width, int height, int scale) {
+    if (paintImage.surface && paintImage.width >= width && paintImage.height >= height &&
+        paintImage.scale == scale)
+        return true;
+    kept = false;
+    width = std::max(width, paintImage.width);
+    height = std::max(height, paintImage.height);
+    if (paintImage.surface) cairo_surface_destroy(paintImage.surface);
+    paintImage = GrownImage{nullptr, 0, 0, 0};
+    GdkWindow *area = gtk_widget_get_window(window->area);
+    cairo_surface_t *image =
+        area ? gdk_window_create_similar_image_surface(area, CAIRO_FORMAT_RGB24, width, height, scale)
+             : nullptr;
+    // The canvas is copied into its bytes, so it must be an image surface.
+    if (!image || cairo_surface_get_type(image) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_image_surface_get_format(image) != CAIRO_FORMAT_RGB24) {
+        if (image) cairo_surface_destroy(image);
+        image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    }
+    if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(image);
         return false;
     }
-    Replace(&keptPicture, picture, width, height, key.scale);
+    // The canvas is in device pixels; the device scale makes cairo put each
+    // one on one pixel of the screen whatever the monitor's scale factor.
+    cairo_surface_set_device_scale(image, scale, scale);
+    paintImage = GrownImage{image, width, height, scale};
     return true;
 }
 
@@ -147,7 +158,6 @@ struct PlatDC {
 static PlatDC paintDC;
 static std::vector<uint8_t> paintPixels;
 static std::vector<RasterSegment> paintSegments;  // the paint's lines, drawn at its end
-static GrownSurface paintImage;  // the canvas in cairo's format, in device pixels
 
 PlatDC *PlatBeginPaint(PlatWindow *window) {
     paintDC.key = CurrentPictureKey(window);
@@ -160,35 +170,7 @@ PlatDC *PlatBeginPaint(PlatWindow *window) {
     return &paintDC;
 }
 
-// The image the canvas is copied into, at least width x height pixels, in
-// the server's preferred kind (shared memory where the server offers it, so
-// handing it over is one copy on the server's side). Null when none can be
-// made.
-static cairo_surface_t *ImageHolding(PlatWindow *window, int width, int height, int scale) {
-    if (Holds(paintImage, width, height, scale)) return paintImage.surface;
-    width = std::max(width, paintImage.width);
-    height = std::max(height, paintImage.height);
-    GdkWindow *area = gtk_widget_get_window(window->area);
-    cairo_surface_t *image =
-        area ? gdk_window_create_similar_image_surface(area, CAIRO_FORMAT_RGB24, width, height, scale)
-             : nullptr;
-    // The canvas is copied into its bytes, so it must be an image surface.
-    if (!image || cairo_surface_get_type(image) != CAIRO_SURFACE_TYPE_IMAGE ||
-        cairo_image_surface_get_format(image) != CAIRO_FORMAT_RGB24) {
-        if (image) cairo_surface_destroy(image);
-        image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-    }
-    if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(image);
-        Replace(&paintImage, nullptr, 0, 0, 0);
-        return nullptr;
-    }
-    // The canvas is in device pixels; the device scale makes cairo put each
-    // one on one pixel of the screen whatever the monitor's scale factor.
-    cairo_surface_set_device_scale(image, scale, scale);
-    Replace(&paintImage, image, width, height, scale);
-    return image;
-}
+static void ShowWaitCursorIfLong(void *window);
 
 // The shown overlays over the level's lines, in the order they are drawn.
 // Returns whether any was drawn, so the canvas holds colours.
@@ -208,25 +190,19 @@ static bool DrawOverlays(PlatWindow *window, PlatDC *dc) {
 }
 
 void PlatEndPaint(PlatWindow *window, PlatDC *dc) {
-    RasterDrawSegments(&dc->canvas, paintSegments.data(), paintSegments.size());
+    ShowWaitCursorIfLong(window);
+    RasterDrawSegmentsWatched(&dc->canvas, paintSegments.data(), paintSegments.size(), ShowWaitCursorIfLong,
+                              window);
     bool coloured = DrawOverlays(window, dc);
     const PictureKey &key = dc->key;
     if (!window->cr || key.width <= 0 || key.height <= 0) return;
-    cairo_surface_t *image = ImageHolding(window, key.width, key.height, key.scale);
-    if (!image) return;
-    if (coloured) CopyPaletteCanvasToImage(&dc->canvas, image);
-    else CopyCanvasToImage(&dc->canvas, image);
-    int width = key.width / key.scale, height = key.height / key.scale;
-    if (!KeptPictureHolds(window, key)) {
-        PaintArea(window->cr, image, width, height);  // shown, but not kept
-        return;
-    }
-    // Handed to the server once, kept there, and shown from there.
-    cairo_t *upload = cairo_create(keptPicture.surface);
-    PaintArea(upload, image, width, height);
-    cairo_destroy(upload);
+    if (!ImageHolds(window, key.width, key.height, key.scale)) return;
+    kept = false;  // while the image changes
+    if (coloured) CopyPaletteCanvasToImage(&dc->canvas, paintImage.surface);
+    else CopyCanvasToImage(&dc->canvas, paintImage.surface);
+    kept = true;
     keptKey = key;
-    PaintFromKept(window, key);
+    PaintPicture(window, key);
 }
 
 // The views' extents are stretched over the canvas by the rasterizer, which
@@ -254,7 +230,16 @@ struct PlatCursor {
 
 static PlatCursor arrowCursor = {nullptr};
 static PlatCursor waitCursor = {nullptr};
+// The cursor the program has made current, and the one the X server shows:
+// they differ while a wait cursor waits for its paint to be long enough.
 static PlatCursor *currentCursor = &arrowCursor;
+static PlatCursor *shownCursor = &arrowCursor;
+// When the pending wait cursor is to be shown, in g_get_monotonic_time's
+// microseconds.
+static gint64 waitShownFrom;
+
+// A tenth of a second: a shorter wait flickers rather than informs.
+enum { BUSY_CURSOR_DELAY_US = 100000 };
 
 static const char SAVED_CURSOR_KEY[] = "hPrevCursor";
 
@@ -274,24 +259,37 @@ PlatCursor *PlatTakeSavedCursor(PlatWindow *window) {
 }
 
 static void ShowCursorOn(PlatWindow *window, PlatCursor *cursor) {
-    currentCursor = cursor;
+    shownCursor = cursor;
     GdkWindow *surface = window->area ? gtk_widget_get_window(window->area) : nullptr;
     if (surface) gdk_window_set_cursor(surface, cursor->cursor);
 }
 
-PlatCursor *PlatSetWaitCursor(PlatWindow *window) {
+// The wait cursor becomes current at once and is shown once the paint has
+// run for BUSY_CURSOR_DELAY_US (ShowWaitCursorIfLong); a paint that ends
+// sooner never shows it.
+PlatCursor *PlatSetWaitCursor(PlatWindow *) {
     PlatCursor *previous = currentCursor;
-    if (!waitCursor.cursor && window->area)
-        waitCursor.cursor = gdk_cursor_new_for_display(gtk_widget_get_display(window->area), GDK_WATCH);
-    ShowCursorOn(window, &waitCursor);
-    // The paint that follows keeps the loop busy; send the cursor to the
-    // server now so a long paint shows it.
-    if (window->area) gdk_display_flush(gtk_widget_get_display(window->area));
+    currentCursor = &waitCursor;
+    waitShownFrom = g_get_monotonic_time() + BUSY_CURSOR_DELAY_US;
     return previous;
 }
 
+// Called during a paint: shows the pending wait cursor once the paint is
+// long enough. The paint keeps the loop busy, so the request is sent now.
+static void ShowWaitCursorIfLong(void *data) {
+    PlatWindow *window = static_cast<PlatWindow *>(data);
+    if (currentCursor != &waitCursor || shownCursor == &waitCursor || !window->area) return;
+    if (g_get_monotonic_time() < waitShownFrom) return;
+    if (!waitCursor.cursor)
+        waitCursor.cursor = gdk_cursor_new_for_display(gtk_widget_get_display(window->area), GDK_WATCH);
+    ShowCursorOn(window, &waitCursor);
+    gdk_display_flush(gtk_widget_get_display(window->area));
+}
+
 void PlatSetCursor(PlatWindow *window, PlatCursor *cursor) {
-    if (cursor) ShowCursorOn(window, cursor);
+    if (!cursor) return;
+    currentCursor = cursor;
+    if (shownCursor != cursor) ShowCursorOn(window, cursor);
 }
 
 // GTK keeps no show count: the pointer is always shown over the window.

@@ -7,6 +7,7 @@
 #include "map/model.h"
 #include "platform/platform.h"
 #include "res/resource.h"
+#include "view/visible.h"
 
 // trunc toward zero to 32 bits; a value that is not a number gives 0, one
 // beyond the 32-bit range the nearest end of it.
@@ -173,25 +174,62 @@ void DrawView(PlatWindow *window, PlatDC *dc, int viewMode) {
     DrawViewPart(window, dc, viewMode, nullptr);
 }
 
-void DrawViewPart(PlatWindow *window, PlatDC *dc, int viewMode, const ViewRect *shown) {
+// Sets up the mapping of the part of the view to draw and returns the
+// rectangle shown: the full view when shown is null.
+static int BeginDrawing(PlatWindow *window, PlatDC *dc, int viewMode, const ViewRect *shown,
+                        ViewFrame *frame, ViewRect *rect) {
     int32_t right = 0, bottom = 0;
     PlatGetClientSize(window, &right, &bottom);
-    ViewFrame frame;
-    if (!BeginViewFrame(viewMode, right, bottom, &frame)) return;
+    if (!BeginViewFrame(viewMode, right, bottom, frame)) return 0;
     PlatSetMapModeAnisotropic(dc);
-    PlatSetViewportExt(dc, frame.viewportWidth, frame.viewportHeight);
-    ViewRect rect = FullViewRect(frame.windowWidth, frame.windowHeight);
-    if (shown) rect = ClampViewRect(*shown, frame.windowWidth, frame.windowHeight);
-    PlatSetWindowExt(dc, rect.width, rect.height);
-    if (rect.x != 0 || rect.y != 0) PlatSetWindowOrg(dc, rect.x, rect.y);
+    PlatSetViewportExt(dc, frame->viewportWidth, frame->viewportHeight);
+    *rect = FullViewRect(frame->windowWidth, frame->windowHeight);
+    if (shown) *rect = ClampViewRect(*shown, frame->windowWidth, frame->windowHeight);
+    PlatSetWindowExt(dc, rect->width, rect->height);
+    if (rect->x != 0 || rect->y != 0) PlatSetWindowOrg(dc, rect->x, rect->y);
+    return 1;
+}
+
+// One MoveTo/LineTo pair per edge, in table order.
+static void DrawEverySegment(PlatDC *dc, const ViewFrame *frame) {
     // A count without its table (a model caught half-loaded) draws nothing.
     if (!MapTablesPresent()) return;
-    const ViewPoint *points = ProjectVertices(&frame);
+    const ViewPoint *points = ProjectVertices(frame);
     ViewSegment segment;
     for (int32_t i = 0; i < MapData.edgeCount; i++) {
-        int drawn = points ? ViewSegmentFrom(points, i, &segment) : ViewSegmentAt(&frame, i, &segment);
+        int drawn = points ? ViewSegmentFrom(points, i, &segment) : ViewSegmentAt(frame, i, &segment);
         if (!drawn) continue;
         PlatMoveTo(dc, segment.start.x, segment.start.y);
         PlatLineTo(dc, segment.end.x, segment.end.y);
     }
+}
+
+void DrawViewPart(PlatWindow *window, PlatDC *dc, int viewMode, const ViewRect *shown) {
+    ViewFrame frame;
+    ViewRect rect;
+    if (!BeginDrawing(window, dc, viewMode, shown, &frame, &rect)) return;
+    // A zoomed part draws only the segments that can light one of its
+    // pixels, in the index's order rather than the table's. The order does
+    // not change the picture: the level's lines all set the pixels they
+    // light to one value (black; overlays come after, as batches of their
+    // own) and nothing else is drawn meanwhile, in the rasterizer as in a
+    // vector picture (opaque strokes of one colour), so any order of them
+    // gives the same pixels.
+    const ViewSegment *visible = nullptr;
+    size_t count = 0;
+    if (!IsFullView(&rect, frame.windowWidth, frame.windowHeight) &&
+        VisibleSegments(&frame, viewMode, &rect, &visible, &count)) {
+        for (size_t k = 0; k < count; k++) {
+            PlatMoveTo(dc, visible[k].start.x, visible[k].start.y);
+            PlatLineTo(dc, visible[k].end.x, visible[k].end.y);
+        }
+        return;
+    }
+    DrawEverySegment(dc, &frame);
+}
+
+void DrawViewPartInOrder(PlatWindow *window, PlatDC *dc, int viewMode, const ViewRect *shown) {
+    ViewFrame frame;
+    ViewRect rect;
+    if (BeginDrawing(window, dc, viewMode, shown, &frame, &rect)) DrawEverySegment(dc, &frame);
 }

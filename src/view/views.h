@@ -94,7 +94,14 @@ inline int ViewSegmentFrom(const ViewPoint *points, int32_t i, ViewSegment *segm
 void DrawView(PlatWindow *window, PlatDC *dc, int viewMode);
 // The same for the part of the view that shown names (null: the full view),
 // kept within the full view: its extent is the window extent and its origin
-// the window origin. The full view makes exactly DrawView's calls.
+// the window origin. The full view makes exactly DrawView's calls. A zoomed
+// part draws only the segments that can light a pixel of a picture the
+// size of the client area (view/visible.h), in no particular order: the
+// same pixels as drawing every segment, for the programs that draw with
+// the rasterizer's mapping (the Windows program is never zoomed).
 void DrawViewPart(PlatWindow *window, PlatDC *dc, int viewMode, const ViewRect *shown);
+// DrawViewPart with every edge's segment in table order, zoomed or not: for
+// a listing of the segments rather than a picture.
+void DrawViewPartInOrder(PlatWindow *window, PlatDC *dc, int viewMode, const ViewRect *shown);
 
 #endif
