@@ -17,6 +17,8 @@ const char QBSP_46[] = "Unsupported BSP format! (QBSP version 46)";
 const char VBSP_22[] = "Unsupported BSP format! (VBSP version 22)";
 const char VBSP_MINUS[] = "Unsupported BSP format! (VBSP version -2147483648)";
 const char COMPRESSED[] = "Unsupported BSP format! (compressed lump)";
+const char IBSP_45[] = "Unsupported BSP format! (IBSP version 45)";
+const char RBSP_2[] = "Unsupported BSP format! (RBSP version 2)";
 const char BAD_PAK_HEADER[] = "Error Reading PakHdr";
 const char NOT_PAK[] = "File is not a .PAK file";
 const char BAD_DIRECTORY[] = "Error Reading DirList";
@@ -78,6 +80,64 @@ Bytes WithEdgeLump(Bytes bytes, int32_t offset, uint32_t length) {
     PutI32(bytes, LEVEL_EDGE_OFFSET_AT, offset);
     PutU32(bytes, LEVEL_EDGE_LENGTH_AT, length);
     return bytes;
+}
+
+// ---- Levels that store surfaces ---------------------------------------------------------
+
+const SurfaceVariantLayout &IBSP46 = SURFACE_VARIANTS[SURFACES_IBSP];
+const SurfaceVariantLayout &RBSP = SURFACE_VARIANTS[SURFACES_RBSP];
+
+// One surface of every kind: a planar square, a soup of two triangles, a
+// 3 x 3 patch with its middle raised, and a type that draws nothing.
+SurfaceLevel EveryKindOfSurface() {
+    SurfaceLevel level;
+    AddPlanarFace(&level, {{0, 0, 0}, {64, 0, 0}, {64, 64, 0}, {0, 64, 0}});
+    AddSoup(&level, {{0, 0, 32}, {64, 0, 32}, {32, 48, 64}, {0, 64, 32}}, {0, 1, 2, 2, 1, 3});
+    std::vector<Vertex> grid;
+    for (int row = 0; row < 3; row++)
+        for (int col = 0; col < 3; col++)
+            grid.push_back({float(32 * col), float(32 * row), row == 1 && col == 1 ? 160.0f : 96.0f});
+    AddPatch(&level, 3, 3, grid);
+    AddPlanarFace(&level, {{-8, -8, -8}, {8, -8, -8}, {0, 8, 8}});
+    level.surfaces.back().type = 4;
+    return level;
+}
+
+// Every kind of surface in a layout, with one field of the level patched.
+Bytes Surfaces(SurfaceVariant variant, size_t at = 0, uint32_t value = 0) {
+    Bytes bytes = SurfaceLevelBytes(variant, EveryKindOfSurface());
+    if (at) PutU32(bytes, at, value);
+    return bytes;
+}
+
+// Surfaces naming indices and vertices outside their tables, counts and
+// first numbers at the ends of the 32-bit range.
+Bytes SurfacesOutOfBounds() {
+    SurfaceLevel level = EveryKindOfSurface();
+    const int32_t max = INT32_MAX, min = INT32_MIN;
+    level.indices.insert(level.indices.end(), {0, 1, max, min, 2, 3, -1, 0, 1});
+    level.surfaces.insert(level.surfaces.end(), {{1, max, 4, 0, 6, 0, 0},
+                                                 {1, -5, 4, 0, 6, 0, 0},
+                                                 {3, 0, 4, min, max, 0, 0},
+                                                 {3, 0, 4, max - 2, 9, 0, 0},
+                                                 {1, 0, 4, 6, max, 0, 0},
+                                                 {2, max - 1, max, 0, 0, 65536, 65536},
+                                                 {2, 0, max, 0, 0, max, 2},
+                                                 {2, 0, 9, 0, 0, min, -2},
+                                                 {2, -9, 9, 0, 0, 3, 3}});
+    return SurfaceLevelBytes(SURFACES_IBSP, level);
+}
+
+// 300 surfaces, each the whole index table: a fan of 200 triangles. Only
+// the first makes edges; the others would read the indices again.
+Bytes SurfacesSharingIndices() {
+    SurfaceLevel level;
+    std::vector<Vertex> ring;
+    for (int i = 0; i < 202; i++) ring.push_back({float(i % 17), float(i / 17), float(i % 5)});
+    AddPlanarFace(&level, ring);
+    for (int i = 0; i < 300; i++) level.surfaces.push_back(level.surfaces[0]);
+    for (int i = 0; i < 300; i++) level.surfaces.push_back({2, 0, 202, 0, 0, 2, 101});
+    return SurfaceLevelBytes(SURFACES_RBSP, level);
 }
 
 HostileFile Loads(const std::string &name, Bytes bytes) { return {name, std::move(bytes), true, ""}; }
@@ -160,6 +220,12 @@ Bytes TablesOverTheDirectory() {
 }
 
 }  // namespace
+
+AllocationBound LoadAllocationBound(size_t fileSize, bool archive, bool surfaces) {
+    uint64_t size = fileSize, directory = archive ? size : 0;
+    if (surfaces) return {3 * size, directory + 6 * size};
+    return {size, directory + 2 * size};
+}
 
 MapChoice MapChoiceFromLastByte(uint8_t last) { return {last & 0x7F, (last & 0x80) != 0}; }
 
@@ -244,6 +310,21 @@ std::vector<HostileFile> HostileLevels(void) {
         Fails("vbsp-vertices-before-file", Variant(VARIANT_VBSP, VBSP.vertexLumpAt, uint32_t(-12)), BAD_VERTICES),
         Fails("bsp2-edges-one-past", Variant(VARIANT_BSP2, BSP2.edgeLumpAt + 4, 25), BAD_EDGES),
         Fails("vbsp-edges-far", Variant(VARIANT_VBSP, VBSP.edgeLumpAt, 0x7FFFFFF0u), BAD_EDGES),
+        // The layouts that store surfaces.
+        Loads("ibsp46", Surfaces(SURFACES_IBSP)),
+        Loads("ibsp47", Surfaces(SURFACES_IBSP, 4, 47)),
+        Loads("rbsp", Surfaces(SURFACES_RBSP)),
+        Loads("ibsp46-out-of-bounds", SurfacesOutOfBounds()),
+        Loads("rbsp-sharing-indices", SurfacesSharingIndices()),
+        Loads("ibsp46-empty", SurfaceLevelBytes(SURFACES_IBSP, SurfaceLevel())),
+        Fails("ibsp-version-45", Surfaces(SURFACES_IBSP, 4, 45), IBSP_45),
+        Fails("rbsp-version-2", Surfaces(SURFACES_RBSP, 4, 2), RBSP_2),
+        Fails("ibsp46-header-cut", Resized(Surfaces(SURFACES_IBSP), IBSP46.headerSize - 1), BAD_HEADER),
+        Fails("rbsp-header-cut", Resized(Surfaces(SURFACES_RBSP), RBSP.headerSize - 1), BAD_HEADER),
+        Fails("ibsp46-draw-vertices-4gib", Surfaces(SURFACES_IBSP, IBSP46.drawVerticesAt + 4, 0xFFFFFFF0u),
+              BAD_VERTICES),
+        Fails("rbsp-indices-before-file", Surfaces(SURFACES_RBSP, RBSP.indicesAt, uint32_t(-4)), BAD_EDGES),
+        Fails("ibsp46-surfaces-past-end", Surfaces(SURFACES_IBSP, IBSP46.surfacesAt + 4, 0x10000), BAD_EDGES),
     };
     return files;
 }
@@ -320,7 +401,9 @@ std::vector<HostileFile> HostileArchives(void) {
         // "IBSP" one, and the fuzzer any other.
         Loads("variants", Archive({{"maps/bsp.bsp", Triangle()}, {"maps/bsp2.bsp", Variant(VARIANT_BSP2)},
                                    {"maps/2psb.bsp", Variant(VARIANT_2PSB)}, {"maps/ibsp.bsp", Variant(VARIANT_IBSP)},
-                                   {"maps/vbsp.bsp", Variant(VARIANT_VBSP)}}, 3)),
+                                   {"maps/vbsp.bsp", Variant(VARIANT_VBSP)}, {"maps/ibsp46.bsp", Surfaces(SURFACES_IBSP)},
+                                   {"maps/rbsp.bsp", Surfaces(SURFACES_RBSP)}}, 3)),
+        Fails("level-rbsp-surfaces-wrap", OneMapWith(RBSP.surfacesAt, 0x7FFFFFF8u, Surfaces(SURFACES_RBSP)), BAD_EDGES),
         // The directory's 64 bytes follow the cut header: still too few.
         Fails("level-vbsp-header-cut", Archive(OneMap(Resized(Variant(VARIANT_VBSP), 900)), 0), BAD_HEADER),
         Fails("level-ibsp-version-37", OneMapWith(IBSP.versionAt, 37, Variant(VARIANT_IBSP)), IBSP_37),

@@ -39,6 +39,18 @@ std::vector<HostileFile> HostileViewInputs(void);
 // whole text is read; `message` is the one the reader gives, if any.
 std::vector<HostileFile> HostileOverlayInputs(void);
 
+// What a load of a file of fileSize bytes may allocate: no block larger
+// than largest, no more than total in all. Every table lies inside the file,
+// so a level with an edge table takes at most the file's size for each of
+// its two tables; a level that stores surfaces takes at most 6 times the
+// file, no block more than 3 times (surface_level.cpp says why); an
+// archive's directory adds the file's size. Whether the level stored
+// surfaces the reader tells (LastLevelStoresSurfaces).
+struct AllocationBound {
+    uint64_t largest, total;
+};
+AllocationBound LoadAllocationBound(size_t fileSize, bool archive, bool surfaces);
+
 // How the map list is answered for an archive whose last byte is `last`:
 // row = last & 0x7F is selected when the list has that many rows; when it
 // has not, the bit 0x80 presses OK with no row selected, else Cancel.

@@ -266,6 +266,35 @@ cp "$work/variants/demo-ibsp.bsp" "$work/ibsp-37.bsp"
 printf '\x25' | dd of="$work/ibsp-37.bsp" bs=1 seek=4 conv=notrunc 2>/dev/null
 run 1 info "$work/ibsp-37.bsp" && expect_stderr "korvitan-cli: $work/ibsp-37.bsp: Error: Unsupported BSP format! (IBSP version 37)"
 
+# ---- The demo level in the layouts that store surfaces ------------------------------------
+# Each face a planar surface: a side two faces share is drawn once by each,
+# so the segments differ from demo.bsp's, but not the pixels, in any view,
+# read alone or out of a PK3 (deflated, as they ship). Every made edge is
+# drawn, and the bounds are demo.bsp's.
+bounds_bsp=$(grep '^bounds ' "$work/info_bsp")
+(cd "$work/variants" && zip -q -X "$work/surfaces.pk3" demo-ibsp46.bsp demo-rbsp.bsp) || fail "zip surfaces.pk3"
+for variant in ibsp46 rbsp; do
+    file=$work/variants/demo-$variant.bsp
+    case $variant in ibsp46) want="version 46 format ibsp" ;; rbsp) want="version 1 format rbsp" ;; esac
+    if run 0 info "$file"; then
+        made=$(awk '$1 == "edges" { print $2 }' "$work/out")
+        [ "$(sed -n 1,2p "$work/out" | tr '\n' ' ')" = "$want " ] && grep -qx "$bounds_bsp" "$work/out" &&
+            run 0 geometry "$file" --view 3dz && [ "$(($(wc -l <"$work/out") - 2))" -eq "$made" ] && pass ||
+            fail "info $variant: $(tr '\n' ' ' <"$work/out")"
+    fi
+    for view in xy xz yz 3dx 3dy 3dz; do
+        run 0 render "$file" --view "$view" --size 333x517 -o "$work/$variant-$view.png" &&
+        cmp -s "$work/$variant-$view.png" "$work/demo-$view.png" &&
+        run 0 render "$work/surfaces.pk3" --map "demo-$variant.bsp" --view "$view" --size 333x517 \
+            -o "$work/$variant-pk3-$view.png" &&
+        cmp -s "$work/$variant-pk3-$view.png" "$work/demo-$view.png" && pass ||
+            fail "$variant $view differs from demo.bsp's pixels"
+    done
+done
+cp "$work/variants/demo-rbsp.bsp" "$work/rbsp-2.bsp"
+printf '\x02' | dd of="$work/rbsp-2.bsp" bs=1 seek=4 conv=notrunc 2>/dev/null
+run 1 info "$work/rbsp-2.bsp" && expect_stderr "korvitan-cli: $work/rbsp-2.bsp: Error: Unsupported BSP format! (RBSP version 2)"
+
 # ---- Archives other than PAK: ZIP, PK3, 7z, and archives inside them ----------------
 # Made by real tools: Python's zipfile (deflated), zip -0 (stored), 7z; the
 # PAK is the demo archive. Every row draws, in all six views, exactly what

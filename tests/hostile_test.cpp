@@ -8,7 +8,9 @@
 // size, and a load allocates at most one block per table it reads. Tables
 // may overlap, so the total is at most 2 x the file for a level and 3 x the
 // file for an archive, and both are reached (see the Overlapping... tests);
-// a file whose tables do not overlap allocates at most its own size.
+// a file whose tables do not overlap allocates at most its own size. A
+// level that stores surfaces makes its edges and may take up to 6 x the
+// file, no block beyond 3 x (LoadAllocationBound).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -46,10 +48,9 @@ protected:
     // ended; then release and check that nothing is left.
     void ExpectBoundedAndReleased(Kind kind, const Bytes &bytes) {
         EXPECT_EQ(MapData.file, nullptr);
-        uint64_t size = bytes.size();
-        int tables = kind == LEVEL ? 2 : 3;
-        EXPECT_LE(recording.largestRequest, size);
-        EXPECT_LE(recording.bytesAllocated, tables * size);
+        AllocationBound bound = LoadAllocationBound(bytes.size(), kind == ARCHIVE, LastLevelStoresSurfaces());
+        EXPECT_LE(recording.largestRequest, bound.largest);
+        EXPECT_LE(recording.bytesAllocated, bound.total);
         FreeMapData();
         EXPECT_EQ(recording.liveBlocks, 0);
     }
@@ -130,7 +131,10 @@ private:
                                    0xFFFFFFF0u, 0xFFFFFFFCu, uint32_t(random()),
                                    // the identifying bytes and versions of the variants
                                    0x32505342u, 0x42535032u, 0x50534249u, 0x50534256u,
-                                   38,          19,         21,          160,         1036};
+                                   38,          19,         21,          160,         1036,
+                                   // and of the layouts that store surfaces
+                                   0x50534252u, 46,         47,          1,           144,
+                                   152,         44,         80,          104,         148};
         return values[random() % (sizeof values / sizeof values[0])];
     }
 
@@ -138,7 +142,7 @@ private:
 };
 
 // The header fields of a level at base, in every variant of the header:
-// identifying bytes, version, the two table lumps and their codes.
+// identifying bytes, version, the table lumps and their codes.
 void AddLevelFields(std::vector<size_t> &fields, size_t base) {
     for (const LevelVariantLayout &layout : LEVEL_VARIANTS) {
         for (size_t at : {size_t(0), size_t(layout.versionAt), size_t(layout.vertexLumpAt),
@@ -150,6 +154,11 @@ void AddLevelFields(std::vector<size_t> &fields, size_t base) {
             fields.push_back(base + layout.edgeLumpAt + 12);
         }
     }
+    for (const SurfaceVariantLayout &layout : SURFACE_VARIANTS)
+        for (uint32_t lump : {layout.drawVerticesAt, layout.indicesAt, layout.surfacesAt}) {
+            fields.push_back(base + lump);
+            fields.push_back(base + lump + 4);
+        }
 }
 
 // An archive's header fields, each directory entry's position and the

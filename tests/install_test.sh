@@ -135,7 +135,7 @@ check_mime_types() {
         grep -qx 'application/x-pk3 application/zip' "$share/mime/subclasses"
     # NAME HEX-OF-THE-FIRST-BYTES EXPECTED-TYPE: names that no glob knows, so
     # only the magic can name the type. The near misses guard the version
-    # after IBSP and VBSP, which the tag alone must not match.
+    # after IBSP, VBSP and RBSP, which the tag alone must not match.
     local cases=(
         "v28.dat 1c000000 application/x-bsp-level"
         "v30.dat 1e000000 application/x-bsp-level"
@@ -144,6 +144,11 @@ check_mime_types() {
         "2psb.dat 32505342 application/x-bsp-level"
         "ibsp38.dat 4942535026000000 application/x-bsp-level"
         "ibsp39.dat 4942535027000000 application/octet-stream"
+        "ibsp46.dat 494253502e000000 application/x-bsp-level"
+        "ibsp47.dat 494253502f000000 application/x-bsp-level"
+        "ibsp48.dat 4942535030000000 application/octet-stream"
+        "rbsp1.dat 5242535001000000 application/x-bsp-level"
+        "rbsp2.dat 5242535002000000 application/octet-stream"
         "qbsp38.dat 5142535026000000 application/x-bsp-level"
         "qbsp46.dat 514253502e000000 application/octet-stream"
         "vbsp19.dat 5642535013000000 application/x-bsp-level"

@@ -2,9 +2,12 @@
 // draws in the original layout, alone and inside an archive; 32-bit indices
 // reach past 65,535; a header the reader cannot draw is refused like a
 // version too old, and one that the file does not hold like a short read.
+// The layouts that store surfaces: the edges their surfaces make, rule by
+// rule, the demo level's pixels, their refusals and read errors.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 
 #include "map/archive_reader.h"
 #include "map/level_reader.h"
@@ -208,6 +211,218 @@ TEST_F(LevelVariants, HeaderOrTableOutsideTheFileIsAReadError) {
             EXPECT_EQ(MapData.dirList, nullptr);
             EXPECT_EQ(recording.liveBlocks, 0);
             EXPECT_EQ(recording.allocations, (inArchive ? 1 : 0) + (c.fault == EDGES_ONE_PAST_END ? 1 : 0));
+        }
+    }
+}
+
+
+// ---- Levels that store surfaces ---------------------------------------------------------
+
+typedef std::vector<std::pair<uint32_t, uint32_t>> EdgeList;
+
+EdgeList MadeEdges() {
+    EdgeList edges;
+    for (int32_t i = 0; i < MapData.edgeCount; i++) {
+        uint32_t a, b;
+        EdgeEnds(i, &a, &b);
+        edges.push_back({a, b});
+    }
+    return edges;
+}
+
+// Tables over `count` distinct points.
+SurfaceLevel RuleTables(int32_t count, std::vector<int32_t> indices, std::vector<SurfaceSpec> surfaces) {
+    SurfaceLevel level;
+    for (int32_t i = 0; i < count; i++) level.positions.push_back({float(i), float(2 * i), float(-i)});
+    level.indices = std::move(indices);
+    level.surfaces = std::move(surfaces);
+    return level;
+}
+
+// Each face of the demo level a planar surface, in both layouts and both
+// versions of the first, alone and inside an archive: exactly the directed
+// segments (so exactly the pixels) demo.bsp draws in all six views.
+TEST_F(LevelVariants, SurfaceLayoutsDrawTheDemoLevelsSegments) {
+    Wireframe demo = DemoLevel();
+    ASSERT_EQ(Load(LevelBytes(demo.vertices, demo.edges), false), 1);
+    const std::set<std::string> original = SixViewsSegmentSet();
+    ASSERT_GT(original.size(), 6 * demo.edges.size() / 2);
+    const SurfaceLevel faces = FaceSurfaces(demo);
+    const struct {
+        SurfaceVariant variant;
+        int32_t version;
+    } layouts[] = {{SURFACES_IBSP, 46}, {SURFACES_IBSP, 47}, {SURFACES_RBSP, 1}};
+    for (const auto &l : layouts) {
+        Bytes level = SurfaceLevelBytes(l.variant, faces, l.version);
+        for (bool inArchive : {false, true}) {
+            SCOPED_TRACE(std::string(SURFACE_VARIANTS[l.variant].name) + " " + std::to_string(l.version) +
+                         (inArchive ? " in an archive" : ""));
+            ResetRecording();
+            ASSERT_EQ(Load(level, inArchive), 1);
+            EXPECT_TRUE(recording.messages.empty());
+            EXPECT_EQ(recording.titles.back(), Title(inArchive));
+            EXPECT_STREQ(LastLevelFormat(), SURFACE_VARIANTS[l.variant].name);
+            EXPECT_EQ(LastLevelVersion(), l.version);
+            EXPECT_EQ(MapData.vertexCount, int32_t(faces.positions.size()));
+            EXPECT_EQ(SixViewsSegmentSet(), original);
+        }
+    }
+}
+
+// The skeleton rule, row by row, in both layouts: what each kind of
+// surface makes, in what order, and what is skipped.
+TEST_F(LevelVariants, SurfacesMakeEdgesByTheSkeletonRule) {
+    const int PLANAR = 1, PATCH = 2, SOUP = 3;
+    // A 20-sided polygon as a fan of 18 triangles, then a triangle naming a
+    // vertex beyond the table and one naming the side 0-1 twice.
+    std::vector<int32_t> fan;
+    EdgeList polygon, fanSides = {{0, 1}};  // the soup: each triangle's two new sides
+    for (uint32_t i = 1; i + 1 < 20; i++) {
+        fan.insert(fan.end(), {0, int32_t(i), int32_t(i + 1)});
+        fanSides.insert(fanSides.end(), {{i, i + 1}, {i + 1, 0}});
+    }
+    for (uint32_t i = 0; i < 20; i++) polygon.push_back({i, (i + 1) % 20});
+    fan.insert(fan.end(), {0, 1, 20, 0, 1, 0});
+    fanSides.push_back({0, 0});
+    EdgeList polygonAndDegenerate(polygon.begin() + 1, polygon.end());
+    polygonAndDegenerate.push_back({0, 0});
+    const struct {
+        const char *rule;
+        SurfaceLevel tables;
+        EdgeList edges;
+    } rows[] = {
+        {"planar: the side two triangles share vanishes", RuleTables(4, {0, 1, 2, 0, 2, 3}, {{PLANAR, 0, 4, 0, 6, 0, 0}}),
+         {{0, 1}, {1, 2}, {2, 3}, {3, 0}}},
+        {"planar: from the first vertex, in order of triangles and then sides",
+         RuleTables(6, {0, 1, 2, 1, 3, 2}, {{PLANAR, 2, 4, 0, 6, 0, 0}}), {{2, 3}, {4, 2}, {3, 5}, {5, 4}}},
+        {"planar: a triangle naming a side twice is still one triangle",
+         RuleTables(2, {0, 1, 0}, {{PLANAR, 0, 2, 0, 3, 0, 0}}), {{0, 1}, {1, 0}, {0, 0}}},
+        {"planar: a triangle naming a vertex outside the table is skipped",
+         RuleTables(4, {0, 1, 2, 0, 2, 3, 0, 1, 4, 3, -5, 0}, {{PLANAR, 0, 4, 0, 12, 0, 0}}),
+         {{0, 1}, {1, 2}, {2, 3}, {3, 0}}},
+        {"soup: each distinct side once, as first met", RuleTables(4, {0, 1, 2, 2, 1, 3}, {{SOUP, 0, 4, 0, 6, 0, 0}}),
+         {{0, 1}, {1, 2}, {2, 0}, {1, 3}, {3, 2}}},
+        {"many triangles: planar, the polygon", RuleTables(20, fan, {{PLANAR, 0, 20, 0, 54, 0, 0}}), polygon},
+        {"many triangles: planar, a triangle naming a side twice is one", RuleTables(20, fan, {{PLANAR, 0, 20, 0, 60, 0, 0}}),
+         polygonAndDegenerate},
+        {"many triangles: soup", RuleTables(20, fan, {{SOUP, 0, 20, 0, 60, 0, 0}}), fanSides},
+        {"many vertices: planar", RuleTables(100, {0, 70, 99, 99, 70, 1}, {{PLANAR, 0, 100, 0, 6, 0, 0}}),
+         {{0, 70}, {99, 0}, {70, 1}, {1, 99}}},
+        {"many vertices: soup", RuleTables(100, {0, 70, 99, 99, 70, 1}, {{SOUP, 0, 100, 0, 6, 0, 0}}),
+         {{0, 70}, {70, 99}, {99, 0}, {70, 1}, {1, 99}}},
+        {"patch: rows top to bottom, then columns left to right", RuleTables(6, {}, {{PATCH, 0, 6, 0, 0, 3, 2}}),
+         {{0, 1}, {1, 2}, {3, 4}, {4, 5}, {0, 3}, {1, 4}, {2, 5}}},
+        {"patch: from the first vertex, fewer points than vertices", RuleTables(10, {}, {{PATCH, 1, 9, 0, 0, 2, 2}}),
+         {{1, 2}, {3, 4}, {1, 3}, {2, 4}}},
+        {"patch: narrow, flat, beyond its vertices or the table: nothing",
+         RuleTables(6, {}, {{PATCH, 0, 4, 0, 0, 1, 4}, {PATCH, 0, 4, 0, 0, 4, 1}, {PATCH, 0, 3, 0, 0, 2, 2},
+                            {PATCH, 3, 4, 0, 0, 2, 2}, {PATCH, -1, 4, 0, 0, 2, 2}}),
+         {}},
+        {"other types: nothing",
+         RuleTables(3, {0, 1, 2}, {{0, 0, 3, 0, 3, 2, 2}, {4, 0, 3, 0, 3, 2, 2}, {-1, 0, 3, 0, 3, 2, 2}}), {}},
+        {"surfaces in table order; triangles outside the index table and trailing indices skipped",
+         RuleTables(4, {0, 1, 2, 0, 2, 3, 1},
+                    {{PLANAR, 0, 4, -3, 6, 0, 0}, {SOUP, 0, 4, 3, 7, 0, 0}, {PLANAR, 0, 4, 0, -3, 0, 0}}),
+         {{0, 1}, {1, 2}, {2, 0}, {0, 2}, {2, 3}, {3, 0}}},
+        {"surfaces sharing indices or points beyond the tables' counts: the later ones nothing",
+         RuleTables(4, {0, 1, 2},
+                    {{PLANAR, 0, 3, 0, 3, 0, 0}, {SOUP, 0, 3, 0, 3, 0, 0}, {PATCH, 0, 4, 0, 0, 2, 2},
+                     {PATCH, 0, 4, 0, 0, 2, 2}}),
+         {{0, 1}, {1, 2}, {2, 0}, {0, 1}, {2, 3}, {0, 2}, {1, 3}}},
+    };
+    // A planar or soup surface's vertex count plays no part in the rule;
+    // the reader takes another way for a surface of few vertices than for
+    // one that gives none, and both must make the same edges.
+    for (const auto &row : rows) {
+        SurfaceLevel uncounted = row.tables;
+        for (SurfaceSpec &surface : uncounted.surfaces)
+            if (surface.type != PATCH) surface.vertexCount = 0;
+        for (SurfaceVariant variant : {SURFACES_IBSP, SURFACES_RBSP}) {
+            for (const SurfaceLevel *tables : {&row.tables, const_cast<const SurfaceLevel *>(&uncounted)}) {
+                SCOPED_TRACE(std::string(SURFACE_VARIANTS[variant].name) + ": " + row.rule +
+                             (tables == &uncounted ? ", no vertex counts" : ""));
+                ResetRecording();
+                ASSERT_EQ(Load(SurfaceLevelBytes(variant, *tables), false), 1);
+                EXPECT_EQ(MapData.edgeIndexSize, 4);
+                EXPECT_EQ(MadeEdges(), row.edges);
+            }
+        }
+    }
+}
+
+TEST_F(LevelVariants, SurfaceLayoutsOfOtherVersionsAreRefused) {
+    const struct {
+        SurfaceVariant variant;
+        int32_t version;
+        const char *text;
+    } cases[] = {
+        {SURFACES_IBSP, 45, "Unsupported BSP format! (IBSP version 45)"},
+        {SURFACES_IBSP, 48, "Unsupported BSP format! (IBSP version 48)"},
+        {SURFACES_RBSP, 2, "Unsupported BSP format! (RBSP version 2)"},
+        {SURFACES_RBSP, -1, "Unsupported BSP format! (RBSP version -1)"},
+    };
+    SurfaceLevel square = RuleTables(4, {0, 1, 2, 0, 2, 3}, {{1, 0, 4, 0, 6, 0, 0}});
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        ResetRecording();
+        Bytes level = SurfaceLevelBytes(c.variant, square);
+        PutI32(level, 4, c.version);  // 0 would mean the layout's own
+        EXPECT_EQ(Load(level, false), 0);
+        ExpectOneError(c.text, false);
+        std::vector<std::string> expected = {std::string("message Error|") + c.text, "title " + Title(false),
+                                             "repaint"};
+        EXPECT_EQ(recording.events, expected);
+        EXPECT_EQ(recording.allocations, 0);
+        ExpectNoLevel();
+    }
+}
+
+// The tables are checked and read in the order draw vertices, index table,
+// surfaces; a table the file does not hold is a read error (the model
+// released first), a refused block an allocation error (shown first).
+TEST_F(LevelVariants, SurfaceTablesOutsideTheFileOrWithoutMemoryFail) {
+    enum Fault { HEADER_CUT, VERTICES_OUT, VERTICES_AND_INDICES_OUT, INDICES_OUT, SURFACES_OUT, REFUSE_BLOCK };
+    const struct {
+        Fault fault;
+        int block;  // REFUSE_BLOCK: positions, indices, edges, pair table
+        const char *text;
+    } cases[] = {
+        {HEADER_CUT, 0, "Error Reading BspHdr"},
+        {VERTICES_OUT, 0, "Error Reading Vertices"},
+        {VERTICES_AND_INDICES_OUT, 0, "Error Reading Vertices"},
+        {INDICES_OUT, 0, "Error Reading Edges"},
+        {SURFACES_OUT, 0, "Error Reading Edges"},
+        {REFUSE_BLOCK, 1, "Can't allocate memory for vertex."},
+        {REFUSE_BLOCK, 2, "Can't allocate memory for Edges."},
+        {REFUSE_BLOCK, 3, "Can't allocate memory for Edges."},
+        {REFUSE_BLOCK, 4, "Can't allocate memory for Edges."},
+    };
+    // A square, and a polygon that does not give its vertex count: its
+    // pairs need the allocated table.
+    SurfaceLevel square = RuleTables(4, {0, 1, 2, 0, 2, 3}, {{1, 0, 4, 0, 6, 0, 0}});
+    std::vector<Vertex> polygon;
+    for (int i = 0; i < 20; i++) polygon.push_back({float(i), float(i * i % 7), 0});
+    AddPlanarFace(&square, polygon);
+    square.surfaces.back().vertexCount = 0;
+    for (SurfaceVariant variant : {SURFACES_IBSP, SURFACES_RBSP}) {
+        const SurfaceVariantLayout &layout = SURFACE_VARIANTS[variant];
+        for (const auto &c : cases) {
+            SCOPED_TRACE(std::string(layout.name) + " " + c.text + " " + std::to_string(c.block));
+            ResetRecording();
+            Bytes level = SurfaceLevelBytes(variant, square);
+            uint32_t size = uint32_t(level.size());
+            if (c.fault == HEADER_CUT) level.resize(layout.headerSize - 1);
+            if (c.fault == VERTICES_OUT || c.fault == VERTICES_AND_INDICES_OUT)
+                PutU32(level, layout.drawVerticesAt + 4, size);
+            if (c.fault == INDICES_OUT || c.fault == VERTICES_AND_INDICES_OUT)
+                PutI32(level, layout.indicesAt, int32_t(size) - 23);
+            if (c.fault == SURFACES_OUT) PutU32(level, layout.surfacesAt + 4, size);
+            recording.failAllocation = c.block;
+            EXPECT_EQ(Load(level, false), 0);
+            ExpectOneError(c.text, c.fault != REFUSE_BLOCK);
+            EXPECT_EQ(recording.repaints, 0);
+            ExpectNoLevel();
+            EXPECT_EQ(recording.liveBlocks, 0);
         }
     }
 }

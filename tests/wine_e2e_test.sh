@@ -49,7 +49,8 @@ failed=0
 pass() { passed=$((passed + 1)); }
 fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
 
-for f in "$exe" "$cli" "$windres" "$demo/demo.bsp" "$demo/demo.pak" "$demo/variants/demo-vbsp.bsp"; do
+for f in "$exe" "$cli" "$windres" "$demo/demo.bsp" "$demo/demo.pak" "$demo/variants/demo-vbsp.bsp" \
+    "$demo/variants/demo-ibsp46.bsp"; do
     [ -e "$f" ] || { echo "FAIL: missing $f"; exit 1; }
 done
 
@@ -143,10 +144,12 @@ while [ $((2 + ${#files} + 1 + 8)) -lt 259 ]; do files+=x; done
 mkdir -p "$files"
 cp "$demo/demo.bsp" "$demo/demo.pak" "$files/"
 cp "$demo/variants/demo-vbsp.bsp" "$files/vbsp.bsp"  # a name no longer than demo.bsp
+cp "$demo/variants/demo-ibsp46.bsp" "$files/ibsp.bsp"
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 bsp_win=$(winpath "$files/demo.bsp")
 pak_win=$(winpath "$files/demo.pak")
 vbsp_win=$(winpath "$files/vbsp.bsp")
+ibsp_win=$(winpath "$files/ibsp.bsp")
 
 # ---- Helpers ---------------------------------------------------------------------
 
@@ -323,6 +326,13 @@ fi
 if open_file b "$vbsp_win"; then
     if wait_title "$win" "KORVITAN - $vbsp_win" 20; then pass; else fail "title '$title' after opening the variant"; fi
     check_client "vbsp-3dx" "$files/demo.bsp" --bsp --view 3dx
+fi
+
+# ---- The demo level as surfaces (the "IBSP" version 46 layout), through the same menu ------
+# Made into edges by the shared reader: exactly demo.bsp's pixels.
+if open_file b "$ibsp_win"; then
+    if wait_title "$win" "KORVITAN - $ibsp_win" 20; then pass; else fail "title '$title' after opening the surfaces"; fi
+    check_client "ibsp46-3dx" "$files/demo.bsp" --bsp --view 3dx
 fi
 
 # ---- About box -----------------------------------------------------------------------------

@@ -34,6 +34,39 @@ void AddLine(Wireframe &w, Point a, Point b) {
     w.edges.push_back(Edge{i, j});
 }
 
+void AddFace(Wireframe &w, const std::vector<Point> &corners) {
+    std::vector<uint16_t> face;
+    for (Point p : corners) face.push_back(AddPoint(w, p));
+    w.faces.push_back(face);
+}
+
+bool EdgesFromFaces(Wireframe &w) {
+    std::set<std::pair<uint16_t, uint16_t>> directed, sides;
+    std::vector<Edge> edges;
+    bool polygons = true;
+    for (const std::vector<uint16_t> &face : w.faces) {
+        std::set<uint16_t> corners(face.begin(), face.end());
+        polygons = polygons && face.size() >= 3 && corners.size() == face.size();
+        for (size_t i = 0; i < face.size(); i++) {
+            uint16_t a = face[i], b = face[(i + 1) % face.size()];
+            sides.insert({std::min(a, b), std::max(a, b)});
+            if (directed.insert({a, b}).second) edges.push_back(Edge{a, b});
+        }
+    }
+    w.edges = edges;
+    return polygons && sides == w.edgeSet;
+}
+
+SurfaceLevel FaceSurfaces(const Wireframe &w) {
+    SurfaceLevel level;
+    for (const std::vector<uint16_t> &face : w.faces) {
+        std::vector<Vertex> corners;
+        for (uint16_t i : face) corners.push_back(w.vertices[i]);
+        AddPlanarFace(&level, corners);
+    }
+    return level;
+}
+
 void AddPolyline(Wireframe &w, const std::vector<Point> &points, bool closed) {
     for (size_t i = 0; i + 1 < points.size(); i++) AddLine(w, points[i], points[i + 1]);
     if (closed && points.size() > 2) AddLine(w, points.back(), points.front());
@@ -47,6 +80,11 @@ void AddBox(Wireframe &w, Point lo, Point hi) {
     AddPolyline(w, bottom, true);
     AddPolyline(w, top, true);
     for (size_t i = 0; i < 4; i++) AddLine(w, bottom[i], top[i]);
+    // The top runs the other way round, so it and the sides run their
+    // shared sides alike.
+    AddFace(w, bottom);
+    AddFace(w, {top[0], top[3], top[2], top[1]});
+    for (size_t i = 0; i < 4; i++) AddFace(w, {bottom[i], bottom[(i + 1) % 4], top[(i + 1) % 4], top[i]});
 }
 
 // Maps (u along the axis, v across it, z up) to the world.
@@ -84,6 +122,8 @@ void AddArch(Wireframe &w, Point base, Axis across, float width, float spring, f
     AddPolyline(w, front, false);
     AddPolyline(w, back, false);
     for (size_t i = 0; i < front.size(); i++) AddLine(w, front[i], back[i]);
+    // The soffit: one strip through the wall for each piece of the outline.
+    for (size_t i = 0; i + 1 < front.size(); i++) AddFace(w, {front[i], front[i + 1], back[i + 1], back[i]});
 }
 
 void AddArcade(Wireframe &w, Point start, Axis along, int count, float width, float pier,
@@ -113,6 +153,13 @@ void AddStairs(Wireframe &w, Point start, Axis climb, int steps, float run, floa
     AddPolyline(w, left, true);
     AddPolyline(w, right, true);
     for (size_t i = 0; i < left.size(); i++) AddLine(w, left[i], right[i]);
+    // Both sides, and the treads, risers, back and floor between them.
+    AddFace(w, left);
+    AddFace(w, right);
+    for (size_t i = 0; i < left.size(); i++) {
+        size_t j = (i + 1) % left.size();
+        AddFace(w, {left[i], left[j], right[j], right[i]});
+    }
 }
 
 void AddTower(Wireframe &w, Point base, int sides, float radius, float height, Roof roof,
@@ -125,18 +172,26 @@ void AddTower(Wireframe &w, Point base, int sides, float radius, float height, R
         corners.push_back({base.x + radius * std::cos(a), base.y + radius * std::sin(a), base.z});
     }
     auto raised = [&](Point p, float z) { return Point{p.x, p.y, base.z + z}; };
+    // Each storey line is a floor of its own, a face.
     for (float z = 0; z < height; z += 256) {
         std::vector<Point> ring;
         for (Point c : corners) ring.push_back(raised(c, z));
         AddPolyline(w, ring, true);
+        AddFace(w, ring);
     }
     std::vector<Point> top, parapet;
     for (Point c : corners) top.push_back(raised(c, height));
     AddPolyline(w, top, true);
     for (size_t i = 0; i < corners.size(); i++) AddLine(w, corners[i], top[i]);
+    AddFace(w, top);
+    for (size_t i = 0; i < corners.size(); i++) {
+        size_t j = (i + 1) % corners.size();
+        AddFace(w, {corners[i], corners[j], top[j], top[i]});
+    }
     if (roof == SPIRE) {
         Point apex = {base.x, base.y, base.z + height + roofHeight};
         for (Point t : top) AddLine(w, t, apex);
+        for (size_t i = 0; i < top.size(); i++) AddFace(w, {top[i], top[(i + 1) % top.size()], apex});
         return;
     }
     // Battlements: a square wave along each side, two merlons and two gaps.
@@ -150,9 +205,10 @@ void AddTower(Wireframe &w, Point base, int sides, float radius, float height, R
         }
     }
     AddPolyline(w, parapet, true);
+    AddFace(w, parapet);
 }
 
-Wireframe DemoLevel() {
+Wireframe DemoLevel(bool *facesMatch) {
     Wireframe w;
     // Great hall with an arcade across it and a corner turret.
     AddBox(w, {0, 0, 0}, {1024, 768, 320});
@@ -172,6 +228,8 @@ Wireframe DemoLevel() {
     AddBox(w, {1600, 640, 0}, {1728, 944, 160});
     AddArch(w, {1664, 640, 0}, ALONG_X, 80, 72, 32, true);
     AddTower(w, {1664, 1152, 0}, 8, 224, 1536, SPIRE, 512);
+    bool match = EdgesFromFaces(w);
+    if (facesMatch) *facesMatch = match;
     return w;
 }
 
@@ -233,6 +291,40 @@ Wireframe TownLevel() {
         for (int bx = 0; bx < 6; bx++)
             AddTownBlock(w, float(bx) * 2304, float(by) * 2304, (bx * 7 + by * 3) % 12);
     return w;
+}
+
+SurfaceLevel SurfaceTownLevel() {
+    SurfaceLevel level = FaceSurfaces(TownLevel());
+    const int VAULT_ACROSS = 9, VAULT_ALONG = 33, GROUND = 16, LIGHT_MAPS = 32, LIGHT_MAP_BYTES = 128 * 128 * 3;
+    for (int by = 0; by < 6; by++)
+        for (int bx = 0; bx < 6; bx++) {
+            float ox = float(bx) * 2304, oy = float(by) * 2304;
+            // The vault's control points: a row across the hall for every
+            // step along it, every other point lifted to shape the curve.
+            std::vector<Vertex> vault;
+            for (int along = 0; along < VAULT_ALONG; along++)
+                for (int across = 0; across < VAULT_ACROSS; across++) {
+                    float t = float(across) / (VAULT_ACROSS - 1);
+                    float rise = across % 2 ? 256.0f : 192.0f * std::sin(PI * t);
+                    vault.push_back({ox + 48 * float(along), oy + 768 * t, 320 + rise});
+                }
+            AddPatch(&level, VAULT_ACROSS, VAULT_ALONG, vault);
+            // The ground: a square of points rising gently towards the
+            // tower, two triangles to a cell.
+            std::vector<Vertex> ground;
+            std::vector<int32_t> triangles;
+            for (int j = 0; j < GROUND; j++)
+                for (int i = 0; i < GROUND; i++)
+                    ground.push_back({ox - 64 + 144 * float(i), oy - 64 + 144 * float(j), float((i * j) % 7) * 4});
+            for (int j = 0; j + 1 < GROUND; j++)
+                for (int i = 0; i + 1 < GROUND; i++) {
+                    int32_t a = j * GROUND + i, b = a + 1, c = a + GROUND, d = c + 1;
+                    triangles.insert(triangles.end(), {a, b, d, a, d, c});
+                }
+            AddSoup(&level, ground, triangles);
+        }
+    for (int i = 0; i < LIGHT_MAPS * LIGHT_MAP_BYTES; i++) level.lightMaps.push_back(uint8_t(96 + i % 61));
+    return level;
 }
 
 // splitmix64: the same numbers on every host and library.

@@ -92,6 +92,80 @@ Bytes VariantLevelBytes(LevelVariant variant, const std::vector<Vertex> &vertice
     return bytes;
 }
 
+// ---- Levels that store surfaces ------------------------------------------------------
+
+const SurfaceVariantLayout SURFACE_VARIANTS[SURFACE_VARIANT_COUNT] = {
+    {SURFACES_IBSP, "ibsp", "IBSP", 46, 144, 17, 8 + 8 * 10, 8 + 8 * 11, 8 + 8 * 13, 44, 104, 96},
+    {SURFACES_RBSP, "rbsp", "RBSP", 1, 152, 18, 8 + 8 * 10, 8 + 8 * 11, 8 + 8 * 13, 80, 148, 140},
+};
+
+void AddPlanarFace(SurfaceLevel *level, const std::vector<Vertex> &corners) {
+    int32_t first = int32_t(level->positions.size()), n = int32_t(corners.size());
+    int32_t firstIndex = int32_t(level->indices.size());
+    level->positions.insert(level->positions.end(), corners.begin(), corners.end());
+    for (int32_t i = 1; i + 1 < n; i++) level->indices.insert(level->indices.end(), {0, i, i + 1});
+    level->surfaces.push_back({1, first, n, firstIndex, int32_t(level->indices.size()) - firstIndex, 0, 0});
+}
+
+void AddPatch(SurfaceLevel *level, int32_t width, int32_t height, const std::vector<Vertex> &points) {
+    int32_t first = int32_t(level->positions.size());
+    level->positions.insert(level->positions.end(), points.begin(), points.end());
+    level->surfaces.push_back({2, first, int32_t(points.size()), 0, 0, width, height});
+}
+
+void AddSoup(SurfaceLevel *level, const std::vector<Vertex> &points, const std::vector<int32_t> &triangles) {
+    int32_t first = int32_t(level->positions.size()), firstIndex = int32_t(level->indices.size());
+    level->positions.insert(level->positions.end(), points.begin(), points.end());
+    level->indices.insert(level->indices.end(), triangles.begin(), triangles.end());
+    level->surfaces.push_back(
+        {3, first, int32_t(points.size()), firstIndex, int32_t(triangles.size()), 0, 0});
+}
+
+// The bytes of a draw vertex after its position (normal, texture and
+// light map coordinates, colour) and of a surface between its seven
+// numbers and its patch size: a pattern of large floats, so a reader that
+// took them for positions or numbers would go wrong visibly.
+static void AppendJunk(Bytes &bytes, size_t n) {
+    for (size_t i = 0; i < n; i++) bytes.push_back(uint8_t(i % 4 == 3 ? 0x7E : 0xA5 + i));
+}
+
+Bytes SurfaceLevelBytes(SurfaceVariant variant, const SurfaceLevel &level, int32_t version) {
+    const SurfaceVariantLayout &layout = SURFACE_VARIANTS[variant];
+    LevelVariantLayout lumps = {};  // what PutJunkLumps needs of a layout
+    lumps.lumpsAt = 8;
+    lumps.lumpSize = 8;
+    lumps.lumpCount = layout.lumpCount;
+    Bytes bytes(layout.headerSize, 0);
+    PutJunkLumps(bytes, lumps);
+    std::memcpy(bytes.data(), layout.ident, 4);
+    PutI32(bytes, 4, version ? version : layout.version);
+
+    uint32_t vertexLength = uint32_t(level.positions.size() * layout.drawVertexSize);
+    uint32_t indexLength = uint32_t(level.indices.size() * sizeof(int32_t));
+    uint32_t surfaceLength = uint32_t(level.surfaces.size() * layout.surfaceSize);
+    PutLump(bytes, lumps, layout.drawVerticesAt, layout.headerSize, vertexLength);
+    PutLump(bytes, lumps, layout.indicesAt, layout.headerSize + vertexLength, indexLength);
+    PutLump(bytes, lumps, layout.surfacesAt, layout.headerSize + vertexLength + indexLength, surfaceLength);
+    if (!level.lightMaps.empty())
+        PutLump(bytes, lumps, 8 + 8 * 14, layout.headerSize + vertexLength + indexLength + surfaceLength,
+                uint32_t(level.lightMaps.size()));
+    for (const Vertex &v : level.positions) {
+        Append(bytes, &v, sizeof v);
+        AppendJunk(bytes, layout.drawVertexSize - sizeof v);
+    }
+    Append(bytes, level.indices.data(), indexLength);
+    for (const SurfaceSpec &s : level.surfaces) {
+        const int32_t head[7] = {0x41414141, -0x1234, s.type, s.firstVertex, s.vertexCount, s.firstIndex,
+                                 s.indexCount};
+        Append(bytes, head, sizeof head);
+        AppendJunk(bytes, layout.patchWidthAt - sizeof head);
+        const int32_t grid[2] = {s.patchWidth, s.patchHeight};
+        Append(bytes, grid, sizeof grid);
+    }
+    Append(bytes, level.lightMaps.data(), level.lightMaps.size());
+    return bytes;
+}
+
 Bytes LevelBytes(const std::vector<Vertex> &vertices, const std::vector<Edge> &edges,
                  int32_t version) {
     Bytes bytes = VariantLevelBytes(VARIANT_BSP, vertices, WidenEdges(edges));

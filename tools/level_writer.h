@@ -4,7 +4,8 @@
 // The writer lays files out plainly so that tests can patch any field
 // afterwards with PutI32/PutU32 at a known offset:
 //
-//   level:   [header][vertex table][edge table]
+//   level:   [header][vertex table][edge table], or for the layouts that
+//            store surfaces [header][draw vertices][index table][surfaces]
 //   archive: [12-byte header][entry data, in order][directory]
 //
 // A level's header is the original 124-byte one or one of its variants
@@ -65,6 +66,56 @@ extern const LevelVariantLayout LEVEL_VARIANTS[LEVEL_VARIANT_COUNT];
 Bytes VariantLevelBytes(LevelVariant variant, const std::vector<Vertex> &vertices,
                         const std::vector<WideEdge> &edges);
 std::vector<WideEdge> WidenEdges(const std::vector<Edge> &edges);
+
+// ---- Levels that store surfaces instead of an edge table ---------------------------
+// Laid out [header][draw vertices][index table][surfaces]. Every other lump
+// and every byte of a record the reader must not use holds junk, as above.
+
+enum SurfaceVariant { SURFACES_IBSP, SURFACES_RBSP };
+enum { SURFACE_VARIANT_COUNT = 2 };
+
+// Where each layout keeps what the reader reads: header bytes for the lump
+// entries and the version, record sizes, and where in a surface record its
+// patch width lies (the height follows).
+struct SurfaceVariantLayout {
+    SurfaceVariant variant;
+    const char *name;   // as korvitan-cli's info prints the format
+    const char *ident;  // the first four bytes
+    int32_t version;    // the version the writer puts at bytes 4-7
+    uint32_t headerSize, lumpCount;
+    uint32_t drawVerticesAt, indicesAt, surfacesAt;  // the lumps' entries
+    uint32_t drawVertexSize, surfaceSize, patchWidthAt;
+};
+extern const SurfaceVariantLayout SURFACE_VARIANTS[SURFACE_VARIANT_COUNT];
+
+// The numbers of one surface record (shader and fog get junk).
+struct SurfaceSpec {
+    int32_t type;  // 1 planar, 2 patch, 3 triangle soup; anything else
+    int32_t firstVertex, vertexCount;
+    int32_t firstIndex, indexCount;
+    int32_t patchWidth, patchHeight;
+};
+
+// The three tables of a level that stores surfaces.
+struct SurfaceLevel {
+    std::vector<Vertex> positions;  // one draw vertex each
+    std::vector<int32_t> indices;
+    std::vector<SurfaceSpec> surfaces;
+    Bytes lightMaps;  // lump 14, after the surfaces; the reader skips it
+};
+
+// A polygon as a planar surface: draw vertices of its own (its corners, in
+// order) and its triangles as a fan from the first corner, (0, i, i + 1);
+// the outline is the polygon, each side from a corner to the next.
+void AddPlanarFace(SurfaceLevel *level, const std::vector<Vertex> &corners);
+// A patch: its control points row after row, width points to a row.
+void AddPatch(SurfaceLevel *level, int32_t width, int32_t height, const std::vector<Vertex> &points);
+// A triangle soup over its own points: triples of numbers into them.
+void AddSoup(SurfaceLevel *level, const std::vector<Vertex> &points, const std::vector<int32_t> &triangles);
+
+// A whole level in the layout, with `version` at bytes 4-7 (0: the
+// layout's own).
+Bytes SurfaceLevelBytes(SurfaceVariant variant, const SurfaceLevel &level, int32_t version = 0);
 
 struct ArchiveEntry {
     std::string name;  // up to 56 bytes; exactly 56 leaves no terminator

@@ -8,9 +8,12 @@
 // them, so that picking the levels out of the directory is exercised; and
 // the demo level once more in each variant of the level header, as
 // OUTDIR/variants/demo-bsp2.bsp, demo-2psb.bsp, demo-ibsp.bsp,
-// demo-qbsp.bsp and demo-vbsp.bsp, which draw exactly like demo.bsp.
+// demo-qbsp.bsp and demo-vbsp.bsp, which draw exactly like demo.bsp, and as
+// surfaces in demo-ibsp46.bsp and demo-rbsp.bsp, which draw exactly its
+// pixels.
 // With --bench it writes the benchmarks' levels instead: town.bsp (about
-// 20,000 edges of architecture), grid_4k_60k.bsp and grid_64k_1m.bsp (4,096
+// 20,000 edges of architecture), town_surfaces.bsp (the town as surfaces of
+// every kind, about 5 MB), grid_4k_60k.bsp and grid_64k_1m.bsp (4,096
 // vertices and 60,000 edges; 65,536 and a million). Prints nothing on
 // success; the bytes are the same on every run.
 #include <cstdio>
@@ -50,7 +53,9 @@ static int Write(const std::filesystem::path &path, const Bytes &bytes) {
     return 0;
 }
 
-// The level in every variant but the original layout, as DIR/demo-NAME.bsp.
+// The level in every variant but the original layout, as DIR/demo-NAME.bsp,
+// and as surfaces, one planar surface a face, as DIR/demo-ibsp46.bsp and
+// DIR/demo-rbsp.bsp.
 static int WriteVariants(const std::filesystem::path &dir, const Wireframe &w) {
     std::error_code error;
     std::filesystem::create_directories(dir, error);
@@ -64,7 +69,9 @@ static int WriteVariants(const std::filesystem::path &dir, const Wireframe &w) {
         Bytes bytes = VariantLevelBytes(layout.variant, w.vertices, WidenEdges(w.edges));
         if (!Write(dir / (std::string("demo-") + layout.name + ".bsp"), bytes)) return 0;
     }
-    return 1;
+    SurfaceLevel faces = FaceSurfaces(w);
+    return Write(dir / "demo-ibsp46.bsp", SurfaceLevelBytes(SURFACES_IBSP, faces)) &&
+           Write(dir / "demo-rbsp.bsp", SurfaceLevelBytes(SURFACES_RBSP, faces));
 }
 
 static int WriteBenchLevels(const std::filesystem::path &dir) {
@@ -74,6 +81,7 @@ static int WriteBenchLevels(const std::filesystem::path &dir) {
         return 1;
     }
     if (!Write(dir / "town.bsp", town)) return 1;
+    if (!Write(dir / "town_surfaces.bsp", SurfaceLevelBytes(SURFACES_IBSP, SurfaceTownLevel()))) return 1;
     static const struct {
         const char *name;
         int32_t vertices, edges;
@@ -103,7 +111,13 @@ int main(int argc, char **argv) {
     }
     if (bench) return WriteBenchLevels(dir);
 
-    Bytes demo = LevelFile(DemoLevel());
+    bool facesMatch = false;
+    Wireframe demoLevel = DemoLevel(&facesMatch);
+    if (!facesMatch) {
+        std::fprintf(stderr, "mkdemo: the demo level's faces do not bound exactly its lines\n");
+        return 1;
+    }
+    Bytes demo = LevelFile(demoLevel);
     Bytes tower = LevelFile(TowerLevel());
     Bytes halls = LevelFile(HallsLevel());
     if (demo.empty() || tower.empty() || halls.empty()) {
@@ -120,5 +134,5 @@ int main(int argc, char **argv) {
         {"maps/halls.bsp", halls},
     });
     if (!Write(dir / "demo.bsp", demo) || !Write(dir / "demo.pak", archive)) return 1;
-    return WriteVariants(dir / "variants", DemoLevel()) ? 0 : 1;
+    return WriteVariants(dir / "variants", demoLevel) ? 0 : 1;
 }

@@ -13,7 +13,9 @@
 // 32-bit indices; and the longer headers beginning "IBSP", "QBSP" and
 // "VBSP", whose version follows those bytes ("QBSP" is the "IBSP" layout
 // with 32-bit edge indices). All of them hold the same two tables, so one
-// model and one drawing serve them all.
+// model and one drawing serve them all. The headers beginning "IBSP" with
+// version 46 or 47 and "RBSP" hold no edge table but surfaces, from which
+// surface_level.cpp makes the edges into the same model.
 #include "map/level_reader.h"
 
 #include <cstdio>
@@ -21,11 +23,12 @@
 
 #include "map/load_report.h"
 #include "map/model.h"
+#include "map/surface_level.h"
 #include "platform/platform.h"
 
-enum LevelFormat { FORMAT_BSP, FORMAT_BSP2, FORMAT_2PSB, FORMAT_IBSP, FORMAT_QBSP, FORMAT_VBSP };
+enum LevelFormat { FORMAT_BSP, FORMAT_BSP2, FORMAT_2PSB, FORMAT_IBSP, FORMAT_QBSP, FORMAT_VBSP, FORMAT_RBSP };
 
-static const char *const FORMAT_NAMES[] = {"bsp", "bsp2", "2psb", "ibsp", "qbsp", "vbsp"};
+static const char *const FORMAT_NAMES[] = {"bsp", "bsp2", "2psb", "ibsp", "qbsp", "vbsp", "rbsp"};
 
 // The last level header read, overwritten by every load: as many bytes as
 // its layout has, the rest left from earlier loads.
@@ -33,6 +36,7 @@ static union {
     char ident[4];
     BspHdr bsp;
     IbspHdr ibsp;
+    RbspHdr rbsp;  // its lumps also stand where the 144-byte "IBSP" header's do
     VbspHdr vbsp;
     unsigned char bytes[sizeof(VbspHdr)];
 } levelHeader;
@@ -47,6 +51,7 @@ static LevelFormat FormatOf(const char ident[4]) {
     if (std::memcmp(ident, "IBSP", 4) == 0) return FORMAT_IBSP;
     if (std::memcmp(ident, "QBSP", 4) == 0) return FORMAT_QBSP;
     if (std::memcmp(ident, "VBSP", 4) == 0) return FORMAT_VBSP;
+    if (std::memcmp(ident, "RBSP", 4) == 0) return FORMAT_RBSP;
     return FORMAT_BSP;
 }
 
@@ -58,19 +63,36 @@ static int HasWideEdges(LevelFormat format) {
     return format == FORMAT_BSP2 || format == FORMAT_2PSB || format == FORMAT_QBSP;
 }
 
-static uint32_t HeaderSizeOf(LevelFormat format) {
-    if (HasIbspHeader(format)) return sizeof(IbspHdr);
-    if (format == FORMAT_VBSP) return sizeof(VbspHdr);
+// The layouts whose version follows four identifying bytes.
+static int HasIdent(LevelFormat format) {
+    return HasIbspHeader(format) || format == FORMAT_VBSP || format == FORMAT_RBSP;
+}
+
+// Whether the header just read is one of a level that stores surfaces: the
+// "IBSP" versions that do, and "RBSP" (whose other versions are refused).
+static int StoresSurfaces(void) {
+    int32_t version = levelHeader.ibsp.version;
+    return (levelFormat == FORMAT_IBSP && version >= IBSP_SURFACE_MIN_VERSION &&
+            version <= IBSP_SURFACE_MAX_VERSION) ||
+           levelFormat == FORMAT_RBSP;
+}
+
+// The header's size, once its first 124 bytes have said which it is.
+static uint32_t HeaderSize(void) {
+    if (StoresSurfaces()) return levelFormat == FORMAT_RBSP ? sizeof(RbspHdr) : sizeof(IbspSurfaceHdr);
+    if (HasIbspHeader(levelFormat)) return sizeof(IbspHdr);
+    if (levelFormat == FORMAT_VBSP) return sizeof(VbspHdr);
     return sizeof(BspHdr);
 }
 
 int32_t LastLevelVersion(void) {
-    if (HasIbspHeader(levelFormat)) return levelHeader.ibsp.version;
-    if (levelFormat == FORMAT_VBSP) return levelHeader.vbsp.version;
+    if (HasIdent(levelFormat)) return levelHeader.ibsp.version;  // bytes 4-7 in all of them
     return levelHeader.bsp.version;  // the identifying bytes of BSP2 and 2PSB
 }
 
 const char *LastLevelFormat(void) { return FORMAT_NAMES[levelFormat]; }
+
+int LastLevelStoresSurfaces(void) { return StoresSurfaces(); }
 
 void SetLevelTitle(PlatWindow *window, const char *displayName) {
     std::snprintf(titleBuffer, sizeof titleBuffer, "KORVITAN - %s", displayName);
@@ -89,9 +111,7 @@ int ReadRegion(int64_t position, void *buffer, uint32_t length) {
     return PlatReadFile(MapData.file, buffer, length) == length;
 }
 
-// A lump's data lies at base + offset, the sum formed in 32 bits and taken
-// as a signed position.
-static int64_t LumpPosition(int32_t base, const BspLump &lump) {
+int64_t LumpPosition(int32_t base, const BspLump &lump) {
     return int32_t(uint32_t(base) + uint32_t(lump.offset));
 }
 
@@ -124,7 +144,7 @@ static int ReadLevelHeader(int32_t base) {
     const uint32_t common = sizeof(BspHdr);
     if (!RegionInsideFile(base, common) || !ReadRegion(base, &levelHeader, common)) return 0;
     levelFormat = FormatOf(levelHeader.ident);
-    uint32_t size = HeaderSizeOf(levelFormat);
+    uint32_t size = HeaderSize();
     if (size == common) return 1;
     // The file stands right after the part already read.
     return RegionInsideFile(base, size) &&
@@ -135,9 +155,14 @@ static int ReadLevelHeader(int32_t base) {
 // can draw its level: a version it does not know, or tables it would have
 // to decompress.
 static const char *HeaderRefusal(void) {
-    if (HasIbspHeader(levelFormat) && levelHeader.ibsp.version != IBSP_VERSION) {
+    if (HasIbspHeader(levelFormat) && levelHeader.ibsp.version != IBSP_VERSION && !StoresSurfaces()) {
         std::snprintf(refusalText, sizeof refusalText, "Unsupported BSP format! (%.4s version %d)",
                       levelHeader.ident, int(levelHeader.ibsp.version));
+        return refusalText;
+    }
+    if (levelFormat == FORMAT_RBSP && levelHeader.rbsp.version != RBSP_VERSION) {
+        std::snprintf(refusalText, sizeof refusalText, "Unsupported BSP format! (RBSP version %d)",
+                      int(levelHeader.rbsp.version));
         return refusalText;
     }
     if (levelFormat == FORMAT_VBSP) {
@@ -173,23 +198,9 @@ static void TableLumps(BspLump *vertices, BspLump *edges) {
     }
 }
 
-int32_t ReadLevelAt(PlatWindow *window, int32_t base, const char *displayName) {
-    if (!ReadLevelHeader(base)) {
-        ReleaseThenReport(window, "Error Reading BspHdr");
-        return 0;
-    }
-    // A header refused for what it says ends the load before anything is
-    // allocated; the title still names what was opened, and the repaint
-    // shows that nothing is drawn.
-    if (const char *refusal = HeaderRefusal()) {
-        ReportLoadFailure(window, refusal, "Error");
-        CloseMapFile();
-        SetLevelTitle(window, displayName);
-        PlatInvalidate(window);
-        return 0;
-    }
-    SetLevelTitle(window, displayName);
-
+// Reads the vertex and edge tables of a level that has them. Returns 0
+// after a failure has been reported and the model released.
+static int ReadEdgeLevel(PlatWindow *window, int32_t base) {
     BspLump vertexLump, edgeLump;
     TableLumps(&vertexLump, &edgeLump);
     int wide = HasWideEdges(levelFormat);
@@ -211,6 +222,43 @@ int32_t ReadLevelAt(PlatWindow *window, int32_t base, const char *displayName) {
     if (!MapData.edges) return 0;
     if (!FillTable(window, base, edgeLump, MapData.edges, "Error Reading Edges")) return 0;
     MapData.edgeCount = int32_t(edgeLump.length >> (wide ? WIDE_EDGE_SIZE_SHIFT : EDGE_SIZE_SHIFT));
+    return 1;
+}
+
+// Where the tables of a level that stores surfaces lie.
+static SurfaceTablesAt SurfaceTables(void) {
+    // Both headers keep their lumps at bytes 8 + 8i.
+    const BspLump *lumps = levelHeader.rbsp.lumps;
+    SurfaceTablesAt at = {lumps[SURFACE_LUMP_DRAW_VERTICES], lumps[SURFACE_LUMP_INDICES],
+                          lumps[SURFACE_LUMP_SURFACES], IBSP_DRAW_VERTEX_SIZE, IBSP_SURFACE_SIZE,
+                          IBSP_PATCH_SIZE_AT};
+    if (levelFormat == FORMAT_RBSP) {
+        at.drawVertexSize = RBSP_DRAW_VERTEX_SIZE;
+        at.surfaceSize = RBSP_SURFACE_SIZE;
+        at.patchSizeAt = RBSP_PATCH_SIZE_AT;
+    }
+    return at;
+}
+
+int32_t ReadLevelAt(PlatWindow *window, int32_t base, const char *displayName) {
+    if (!ReadLevelHeader(base)) {
+        ReleaseThenReport(window, "Error Reading BspHdr");
+        return 0;
+    }
+    // A header refused for what it says ends the load before anything is
+    // allocated; the title still names what was opened, and the repaint
+    // shows that nothing is drawn.
+    if (const char *refusal = HeaderRefusal()) {
+        ReportLoadFailure(window, refusal, "Error");
+        CloseMapFile();
+        SetLevelTitle(window, displayName);
+        PlatInvalidate(window);
+        return 0;
+    }
+    SetLevelTitle(window, displayName);
+
+    if (!(StoresSurfaces() ? ReadSurfaceLevel(window, base, SurfaceTables()) : ReadEdgeLevel(window, base)))
+        return 0;
 
     PlatInvalidate(window);
     CloseMapFile();

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "map/records.h"
+
 struct PlatWindow;
 
 // Loads the standalone level file named by fileName into the model. Every
@@ -19,11 +21,15 @@ int32_t ReadLevelAt(PlatWindow *window, int32_t base, const char *displayName);
 
 // The version of the last level header read: its first four bytes in the
 // original layout and the layouts that begin "BSP2" or "2PSB", the four
-// after the identifying bytes in those that begin "IBSP", "QBSP" or "VBSP".
+// after the identifying bytes in those that begin "IBSP", "QBSP", "VBSP"
+// or "RBSP".
 int32_t LastLevelVersion(void);
 // The layout of the last level header read: "bsp" (the original), "bsp2",
-// "2psb", "ibsp", "qbsp" or "vbsp".
+// "2psb", "ibsp" (versions 38, 46 and 47), "qbsp", "vbsp" or "rbsp".
 const char *LastLevelFormat(void);
+// Whether the last level header read was one of a level that stores
+// surfaces ("IBSP" 46 or 47, "RBSP"), whose edges the reader makes.
+int LastLevelStoresSurfaces(void);
 
 // Sets the window title to "KORVITAN - displayName", shortened (never
 // overflowed) when the name is longer than any path the host can open.
@@ -34,5 +40,8 @@ void SetLevelTitle(PlatWindow *window, const char *displayName);
 int RegionInsideFile(int64_t position, uint32_t length);
 // Seeks to position and reads exactly length bytes; 0 on any shortfall.
 int ReadRegion(int64_t position, void *buffer, uint32_t length);
+// Where a lump of the level at base begins: base + offset, the sum formed
+// in 32 bits and taken as a signed position.
+int64_t LumpPosition(int32_t base, const BspLump &lump);
 
 #endif

@@ -55,9 +55,10 @@ struct BspHdr {
 };
 
 // The 160-byte header that starts with "IBSP": the identifying bytes, a
-// version (38 is the one read) and 19 lumps; vertices are lump 2, edges
-// (16-bit indices) lump 11. A header that starts with "QBSP" is the same,
-// with edges of two 32-bit indices.
+// version (38 is the one read with this header; 46 and 47 have the shorter
+// one of the levels that store surfaces, below) and 19 lumps; vertices are
+// lump 2, edges (16-bit indices) lump 11. A header that starts with "QBSP"
+// is the same, with edges of two 32-bit indices.
 enum {
     IBSP_LUMP_COUNT = 19,
     IBSP_LUMP_VERTICES = 2,
@@ -70,6 +71,60 @@ struct IbspHdr {
     int32_t version;
     BspLump lumps[IBSP_LUMP_COUNT];
 };
+
+// The headers of the levels that store surfaces instead of an edge table:
+// "IBSP" with version 46 or 47 (144 bytes, 17 lumps) and "RBSP" with
+// version 1 (152 bytes, 18 lumps), lump i at bytes 8 + 8i of either. Such a
+// level holds draw vertices (lump 10: records whose first 12 bytes are the
+// position), an index table (lump 11: signed 32-bit numbers, each relative
+// to its surface's first vertex) and surfaces (lump 13); the reader makes
+// the edges from them (map/surface_level.h).
+enum {
+    IBSP_SURFACE_LUMP_COUNT = 17,
+    RBSP_LUMP_COUNT = 18,
+    SURFACE_LUMP_DRAW_VERTICES = 10,
+    SURFACE_LUMP_INDICES = 11,
+    SURFACE_LUMP_SURFACES = 13,
+    IBSP_SURFACE_MIN_VERSION = 46,
+    IBSP_SURFACE_MAX_VERSION = 47,
+    RBSP_VERSION = 1,
+};
+
+struct IbspSurfaceHdr {
+    char ident[4];
+    int32_t version;
+    BspLump lumps[IBSP_SURFACE_LUMP_COUNT];
+};
+
+struct RbspHdr {
+    char ident[4];
+    int32_t version;
+    BspLump lumps[RBSP_LUMP_COUNT];
+};
+
+// The sizes of the two layouts' records: a draw vertex, a surface, and
+// where in a surface its patch width lies (the height follows it).
+enum {
+    IBSP_DRAW_VERTEX_SIZE = 44,
+    IBSP_SURFACE_SIZE = 104,
+    IBSP_PATCH_SIZE_AT = 96,
+    RBSP_DRAW_VERTEX_SIZE = 80,
+    RBSP_SURFACE_SIZE = 148,
+    RBSP_PATCH_SIZE_AT = 140,
+};
+
+// The seven signed 32-bit numbers every surface record begins with.
+struct SurfaceHead {
+    int32_t shader;  // not used
+    int32_t fog;     // not used
+    int32_t type;    // SURFACE_PLANAR, SURFACE_PATCH, SURFACE_SOUP; others draw nothing
+    int32_t firstVertex;
+    int32_t vertexCount;
+    int32_t firstIndex;
+    int32_t indexCount;
+};
+
+enum { SURFACE_PLANAR = 1, SURFACE_PATCH = 2, SURFACE_SOUP = 3 };
 
 // The 1036-byte header that starts with "VBSP": the identifying bytes, a
 // version (19, 20 and 21 are read), 64 lumps of 16 bytes and the map's
@@ -131,6 +186,10 @@ static_assert(sizeof(BspHdr) == 124);
 static_assert(sizeof(IbspHdr) == 160 && offsetof(IbspHdr, lumps) == 8);
 static_assert(sizeof(VbspLump) == 16);
 static_assert(sizeof(VbspHdr) == 1036 && offsetof(VbspHdr, lumps) == 8);
+static_assert(sizeof(IbspSurfaceHdr) == 144 && offsetof(IbspSurfaceHdr, lumps) == 8);
+static_assert(sizeof(RbspHdr) == 152 && offsetof(RbspHdr, lumps) == 8);
+static_assert(sizeof(SurfaceHead) == 28);
+static_assert(IBSP_PATCH_SIZE_AT + 8 == IBSP_SURFACE_SIZE && RBSP_PATCH_SIZE_AT + 8 == RBSP_SURFACE_SIZE);
 static_assert(sizeof(PakHdr) == 12);
 static_assert(sizeof(DirEntry) == 64);
 

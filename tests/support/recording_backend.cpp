@@ -45,6 +45,22 @@ std::string SixViewsDrawn(void) {
     return text;
 }
 
+std::set<std::string> SixViewsSegmentSet(void) {
+    std::set<std::string> drawn;
+    for (int view = IDM_VIEW_XY; view <= IDM_VIEW_3DZ; view++) {
+        recording.calls.clear();
+        DrawView(RecordingWindow(), RecordingDC(), view);
+        std::string prefix = std::to_string(view) + " ", from;
+        for (const RecordedCall &c : recording.calls) {
+            std::string point = std::to_string(c.a) + " " + std::to_string(c.b);
+            if (c.op == "move") from = point;
+            else if (c.op == "line") drawn.insert(prefix + "line " + from + " " + point), from = point;
+            else drawn.insert(prefix + c.op + " " + point);
+        }
+    }
+    return drawn;
+}
+
 void ResetRecording(void) {
     FreeMapData();
     MapData = MapModel{};
