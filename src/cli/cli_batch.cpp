@@ -366,18 +366,6 @@ struct Worker {
 
 std::vector<Worker> workers;
 
-int WriteAllTo(int fd, const void *bytes, size_t n) {
-    const char *p = static_cast<const char *>(bytes);
-    while (n > 0) {
-        ssize_t w = write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return 0;
-        p += w;
-        n -= size_t(w);
-    }
-    return 1;
-}
-
 int ReadAllFrom(int fd, void *bytes, size_t n) {
     char *p = static_cast<char *>(bytes);
     while (n > 0) {
@@ -399,7 +387,7 @@ int ReadAllFrom(int fd, void *bytes, size_t n) {
     while (ReadAllFrom(taskFd, &index, sizeof index)) {
         std::string text = JsonText(DrawLevel(levels[index]), false);
         uint32_t header[2] = {index, uint32_t(text.size())};
-        if (!WriteAllTo(resultFd, header, sizeof header) || !WriteAllTo(resultFd, text.data(), text.size()))
+        if (WriteFully(resultFd, header, sizeof header) || WriteFully(resultFd, text.data(), text.size()))
             break;
     }
     _exit(0);
@@ -493,7 +481,7 @@ void Feed(Worker *worker) {
     if (queued < queue.size()) {
         uint32_t index = queue[queued++];
         worker->level = long(index);
-        if (WriteAllTo(worker->taskFd, &index, sizeof index)) return;
+        if (WriteFully(worker->taskFd, &index, sizeof index) == 0) return;
         // It has gone; its result pipe tells, and the level is lost with it.
         return;
     }

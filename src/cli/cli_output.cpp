@@ -224,16 +224,21 @@ static int Hold(OutputFile *out, const void *bytes, size_t n) {
     return 1;
 }
 
-static int WriteAll(OutputFile *out, const void *bytes, size_t n) {
+int WriteFully(int fd, const void *bytes, size_t n) {
     const char *p = static_cast<const char *>(bytes);
     while (n > 0) {
-        ssize_t written = write(out->fd, p, n);
+        ssize_t written = write(fd, p, n);
         if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return Fail(out, written < 0 ? errno : EIO);
+        if (written <= 0) return written < 0 ? errno : EIO;
         p += written;
         n -= size_t(written);
     }
-    return 1;
+    return 0;
+}
+
+static int WriteAll(OutputFile *out, const void *bytes, size_t n) {
+    int error = WriteFully(out->fd, bytes, n);
+    return error ? Fail(out, error) : 1;
 }
 
 // The file is emptied only now, with the whole picture at hand, so a

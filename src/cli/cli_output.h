@@ -80,4 +80,8 @@ int OutputWrite(OutputFile *out, const void *bytes, size_t n);
 // file is removed and 0 is returned with out->error set.
 int OutputCommit(OutputFile *out);
 
+// Writes all n bytes to fd, going on after a signal interrupts a write.
+// Returns 0, or the errno of the failure (EIO for a write of nothing).
+int WriteFully(int fd, const void *bytes, size_t n);
+
 #endif
